@@ -1,0 +1,54 @@
+// The quiescence generator: captures by stepping pieces and lances, all moves of sliders.
+#include "movegen/movegen.h"
+
+namespace mirabel {
+
+int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int square, Move* out) {
+    const SquareList& targets = StepTargets[side][pattern][square];
+    int n = 0;
+    for (int i = 0; i < targets.count; ++i) {
+        const int t = targets.squares[i];
+        if (IsEnemy(side, board[t])) n += WriteStepRecords(side, board, square, t, out + n);
+    }
+    return n;
+}
+
+int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* out) {
+    const SquareList& ray = Ray[side == 0 ? North : South][square];
+    if (ray.count == 0 || !IsEnemy(side, board[ray.squares[0]])) return 0;
+    return WriteStepRecords(side, board, square, ray.squares[0], out);
+}
+
+int GenerateCaptures(int side, const PieceCode* board, Move* out) {
+    int n = 0;
+    for (int sq = 0; sq < SquareCount; ++sq) {
+        const int code = board[sq];
+        if (!IsOwn(side, code)) continue;
+        switch (AbsCode(code)) {
+            case Pawn: n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n); break;
+            case Lance: n += GenerateLanceCaptures(side, board, sq, out + n); break;
+            case Knight: n += GenerateStepCaptures(side, board, KnightPattern, sq, out + n); break;
+            case Silver: n += GenerateStepCaptures(side, board, SilverPattern, sq, out + n); break;
+            case Gold:
+            case ProPawn:
+            case ProLance:
+            case ProKnight:
+            case ProSilver: n += GenerateStepCaptures(side, board, GoldPattern, sq, out + n); break;
+            case Bishop: n += GenerateBishopMoves(side, board, sq, out + n); break;
+            case Rook: n += GenerateRookMoves(side, board, sq, out + n); break;
+            case King: n += GenerateStepCaptures(side, board, KingPattern, sq, out + n); break;
+            case Horse:
+                n += GenerateStepCaptures(side, board, OrthogonalPattern, sq, out + n);
+                n += GenerateBishopMoves(side, board, sq, out + n);
+                break;
+            case Dragon:
+                n += GenerateStepCaptures(side, board, DiagonalPattern, sq, out + n);
+                n += GenerateRookMoves(side, board, sq, out + n);
+                break;
+            default: break;
+        }
+    }
+    return n;
+}
+
+}  // namespace mirabel

@@ -1,0 +1,128 @@
+// The check-evasion generator: king moves, captures of the checker, interpositions.
+#include "movegen/movegen.h"
+
+namespace mirabel {
+
+int InterpositionSquares[MaxInterpositionSquares];
+int InterpositionCount = 0;
+
+int GenerateKingEvasions(int side, PieceCode* board, int kingSquare, Move* out) {
+    // The king is lifted so that a checking slider also covers the squares behind it.
+    const PieceCode king = board[kingSquare];
+    board[kingSquare] = 0;
+    const SquareList& targets = StepTargets[side][KingPattern][kingSquare];
+    int n = 0;
+    for (int i = 0; i < targets.count; ++i) {
+        const int t = targets.squares[i];
+        if (!IsOwn(side, board[t]) && FindAttacker(side, board, t) == NoSquare)
+            out[n++] = BoardMove(kingSquare, t, king, 0);
+    }
+    board[kingSquare] = king;
+    return n;
+}
+
+namespace {
+
+inline Move MoveOnto(int side, const PieceCode* board, int from, int target) {
+    const int piece = board[from];
+    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
+    return BoardMove(from, target, piece, (rule[target] | rule[from]) != 0 ? 1 : 0);
+}
+
+}  // namespace
+
+int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out) {
+    int n = 0;
+    const SquareList& sources = StepSources[1 - side][target];
+    for (int i = 0; i < sources.count; ++i) {
+        const int s = sources.squares[i];
+        const int code = board[s];
+        const int kind = AbsCode(code);
+        if (IsOwn(side, code) && kind != King && StepAttack[side][kind][s][target])
+            out[n++] = MoveOnto(side, board, s, target);
+    }
+    const int behind = side == 0 ? South : North;
+    for (int dir = 0; dir < DirectionCount; ++dir) {
+        const bool(&set)[31] = dir == behind     ? ForwardSlider[side]
+                               : dir < NorthWest ? RookSlider[side]
+                                                 : BishopSlider[side];
+        const SquareList& ray = Ray[dir][target];
+        for (int i = 0; i < ray.count; ++i) {
+            const int s = ray.squares[i];
+            if (board[s] == 0) continue;
+            if (InSet(set, board[s])) out[n++] = MoveOnto(side, board, s, target);
+            break;
+        }
+    }
+    return n;
+}
+
+int GenerateInterpositionDrops(int side, const Position& position, Move* out, const int* squares,
+                               int count) {
+    const std::int8_t* hand = position.hand[side];
+    bool fileHasPawn[9] = {};
+    if (hand[0] != 0) MarkPawnFiles(side, position.board, fileHasPawn);
+    int n = 0;
+    for (int kind = Pawn; kind <= Rook; ++kind) {
+        if (hand[kind - 1] == 0) continue;
+        for (int i = 0; i < count; ++i) {
+            const int sq = squares[i];
+            if (position.board[sq] != 0 || !DropRangeAllows(side, kind, sq)) continue;
+            if (kind == Pawn && fileHasPawn[ColOf(sq)]) continue;
+            out[n++] = DropMove(kind, sq);
+        }
+    }
+    return n;
+}
+
+namespace {
+
+// Step between squares strictly between king and checker, or 0 when nothing can interpose.
+int InterpositionStep(int checkerKind, int lo, int hi) {
+    switch (checkerKind) {
+        case Lance: return 9;
+        case Rook:
+        case Dragon:
+            if (ColOf(lo) == ColOf(hi)) return 9;
+            if (RowOf(lo) == RowOf(hi)) return 1;
+            return 0;
+        case Bishop:
+        case Horse: return ColOf(lo) >= ColOf(hi) ? 8 : 10;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+int GenerateEvasions(int side, Position& position, Move* out) {
+    PieceCode* board = position.board;
+    const int ksq = position.kingSquare[side];
+    const int csq = FindAttacker(side, board, ksq);
+    if (csq == NoSquare) return 0;
+    int n = GenerateKingEvasions(side, board, ksq, out);
+
+    // With an inert blocker on the checker's square, a second attacker means double check.
+    const PieceCode checker = board[csq];
+    board[csq] = BlockerCode;
+    if (FindAttacker(side, board, ksq) != NoSquare) {
+        board[csq] = checker;
+        return n;
+    }
+    n += GenerateMovesTo(side, board, csq, out + n);
+
+    const int lo = ksq < csq ? ksq : csq;
+    const int hi = ksq < csq ? csq : ksq;
+    const int step = InterpositionStep(AbsCode(checker), lo, hi);
+    InterpositionCount = 0;
+    if (step != 0) {
+        for (int s = lo + step; s <= hi - step; s += step) {
+            n += GenerateMovesTo(side, board, s, out + n);
+            InterpositionSquares[InterpositionCount++] = s;
+        }
+    }
+    n += GenerateInterpositionDrops(side, position, out + n, InterpositionSquares, InterpositionCount);
+    board[csq] = checker;
+    return n;
+}
+
+}  // namespace mirabel

@@ -1,0 +1,150 @@
+// The full pseudo-legal generator: board moves of every piece, then drops.
+#include "movegen/movegen.h"
+
+namespace mirabel {
+
+// Writes the record(s) of one step or lance move to t: the non-promoting form, then the
+// promoting one where promotion is allowed, or the promoting form alone where it is compulsory.
+int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out) {
+    const int piece = board[square];
+    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
+    if (rule[square] == 0 && rule[t] == 0) {
+        out[0] = BoardMove(square, t, piece, 0);
+        return 1;
+    }
+    if (rule[t] == 2) {
+        out[0] = BoardMove(square, t, piece, 1);
+        return 1;
+    }
+    out[0] = BoardMove(square, t, piece, 0);
+    out[1] = BoardMove(square, t, piece, 1);
+    return 2;
+}
+
+int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out) {
+    const SquareList& targets = StepTargets[side][pattern][square];
+    int n = 0;
+    for (int i = 0; i < targets.count; ++i) {
+        const int t = targets.squares[i];
+        if (!IsOwn(side, board[t])) n += WriteStepRecords(side, board, square, t, out + n);
+    }
+    return n;
+}
+
+int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) {
+    const SquareList& ray = Ray[side == 0 ? North : South][square];
+    int n = 0;
+    for (int i = 0; i < ray.count; ++i) {
+        const int t = ray.squares[i];
+        if (IsOwn(side, board[t])) break;
+        n += WriteStepRecords(side, board, square, t, out + n);
+        if (board[t] != 0) break;
+    }
+    return n;
+}
+
+// Slides along the given rays; a move that may promote is listed only as the promoting move.
+static int GenerateSlides(int side, const PieceCode* board, int square, int firstDirection,
+                          Move* out) {
+    const int piece = board[square];
+    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
+    int n = 0;
+    for (int dir = firstDirection; dir < firstDirection + 4; ++dir) {
+        const SquareList& ray = Ray[dir][square];
+        for (int i = 0; i < ray.count; ++i) {
+            const int t = ray.squares[i];
+            if (IsOwn(side, board[t])) break;
+            out[n++] = BoardMove(square, t, piece, (rule[t] | rule[square]) != 0 ? 1 : 0);
+            if (board[t] != 0) break;
+        }
+    }
+    return n;
+}
+
+int GenerateRookMoves(int side, const PieceCode* board, int square, Move* out) {
+    return GenerateSlides(side, board, square, North, out);
+}
+
+int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out) {
+    return GenerateSlides(side, board, square, NorthWest, out);
+}
+
+int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
+    const int code = board[square];
+    if (!IsOwn(side, code)) return 0;
+    switch (AbsCode(code)) {
+        case Pawn: return GenerateStepMoves(side, board, PawnPattern, square, out);
+        case Lance: return GenerateLanceMoves(side, board, square, out);
+        case Knight: return GenerateStepMoves(side, board, KnightPattern, square, out);
+        case Silver: return GenerateStepMoves(side, board, SilverPattern, square, out);
+        case Gold:
+        case ProPawn:
+        case ProLance:
+        case ProKnight:
+        case ProSilver: return GenerateStepMoves(side, board, GoldPattern, square, out);
+        case Bishop: return GenerateBishopMoves(side, board, square, out);
+        case Rook: return GenerateRookMoves(side, board, square, out);
+        case King: return GenerateStepMoves(side, board, KingPattern, square, out);
+        case Horse: {
+            const int n = GenerateStepMoves(side, board, OrthogonalPattern, square, out);
+            return n + GenerateBishopMoves(side, board, square, out + n);
+        }
+        case Dragon: {
+            const int n = GenerateStepMoves(side, board, DiagonalPattern, square, out);
+            return n + GenerateRookMoves(side, board, square, out + n);
+        }
+        default: return 0;
+    }
+}
+
+int GenerateMoves(int side, const Position& position, Move* out) {
+    int n = 0;
+    for (int sq = 0; sq < SquareCount; ++sq) n += GeneratePieceMoves(side, position.board, out + n, sq);
+    return n + GenerateDrops(side, position, out + n);
+}
+
+// Squares a dropped piece of `kind` may land on for `side`: it must be able to move again.
+bool DropRangeAllows(int side, int kind, int sq) {
+    const int relativeRow = side == 0 ? RowOf(sq) : 8 - RowOf(sq);
+    if (kind == Pawn || kind == Lance) return relativeRow >= 1;
+    if (kind == Knight) return relativeRow >= 2;
+    return true;
+}
+
+void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
+    const int pawn = SignOf(side) * Pawn;
+    for (bool& flag : fileHasPawn) flag = false;
+    for (int sq = 0; sq < SquareCount; ++sq)
+        if (board[sq] == pawn) fileHasPawn[ColOf(sq)] = true;
+}
+
+int GenerateDrops(int side, const Position& position, Move* out) {
+    const PieceCode* board = position.board;
+    const std::int8_t* hand = position.hand[side];
+    int n = 0;
+    bool fileHasPawn[9] = {};
+    if (hand[0] != 0) {
+        MarkPawnFiles(side, board, fileHasPawn);
+        const int first = side == 0 ? 9 : 0;
+        for (int sq = first; sq < first + 72; ++sq)
+            if (board[sq] == 0 && !fileHasPawn[ColOf(sq)]) out[n++] = DropMove(Pawn, sq);
+    }
+    if (hand[1] != 0) {
+        const int first = side == 0 ? 9 : 0;
+        for (int sq = first; sq < first + 72; ++sq)
+            if (board[sq] == 0) out[n++] = DropMove(Lance, sq);
+    }
+    if (hand[2] != 0) {
+        const int first = side == 0 ? 18 : 0;
+        for (int sq = first; sq < first + 63; ++sq)
+            if (board[sq] == 0) out[n++] = DropMove(Knight, sq);
+    }
+    for (int kind = Silver; kind <= Rook; ++kind) {
+        if (hand[kind - 1] == 0) continue;
+        for (int sq = 0; sq < SquareCount; ++sq)
+            if (board[sq] == 0) out[n++] = DropMove(kind, sq);
+    }
+    return n;
+}
+
+}  // namespace mirabel

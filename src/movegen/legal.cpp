@@ -1,0 +1,92 @@
+// The legality test of the search, and the full-rules legal move list built on the generators.
+#include "movegen/movegen.h"
+
+namespace mirabel {
+
+bool LeavesKingAttacked(int side, const Position& after, const Move& move) {
+    if (move.from < 0) return false;
+    const int k = after.kingSquare[side];
+    if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
+    return FindAttacker(side, after.board, k) != NoSquare;
+}
+
+namespace {
+
+// The pseudo-legal list the search itself would walk at this node.
+int GenerateSearchMoves(int side, const Position& position, Move* out) {
+    Position scratch = position;
+    if (InCheckNow(side, scratch)) return GenerateEvasions(side, scratch, out);
+    return GenerateMoves(side, position, out);
+}
+
+// A promoting record whose non-promoting form the rules allow but the generators never list:
+// true when the piece could still move from the target unpromoted.
+bool NeedsUnpromotedTwin(int side, const Move& move) {
+    const int kind = AbsCode(move.piece);
+    const int relativeRow = side == 0 ? RowOf(move.to) : 8 - RowOf(move.to);
+    switch (kind) {
+        case Pawn:
+        case Lance: return relativeRow >= 1;
+        case Knight: return relativeRow >= 2;
+        case Silver:
+        case Bishop:
+        case Rook: return true;
+        default: return false;
+    }
+}
+
+bool AlreadyListed(const Move* moves, int count, const Move& move) {
+    for (int i = 0; i < count; ++i)
+        if (SameMove(moves[i], move)) return true;
+    return false;
+}
+
+// Legal under the full rules: the own king is not left attacked, and a pawn drop does not
+// give mate.
+bool IsLegal(int side, const Position& position, const Move& move) {
+    Position after = position;
+    MakeMove(side, after, move);
+    if (LeavesKingAttacked(side, after, move)) return false;
+    if (move.from == -Pawn) {
+        Position probe = position;
+        if (GivesCheck(side, probe, move) && !HasLegalMove(1 - side, after)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int GenerateLegalMoves(int side, const Position& position, Move* out) {
+    Move pseudo[MoveListSize];
+    Position scratch = position;
+    const bool evasions = InCheckNow(side, scratch);
+    const int count = evasions ? GenerateEvasions(side, scratch, pseudo)
+                               : GenerateMoves(side, position, pseudo);
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        const Move& move = pseudo[i];
+        // Evasion lists can name an adjacent slider's capture twice.
+        if (evasions && AlreadyListed(out, n, move)) continue;
+        if (!IsLegal(side, position, move)) continue;
+        // The full generator writes a non-promoting form right before its promoting twin.
+        const bool twinListed = i > 0 && pseudo[i - 1].from == move.from &&
+                                pseudo[i - 1].to == move.to && pseudo[i - 1].promote == 0;
+        if (move.from >= 0 && move.promote && !twinListed && NeedsUnpromotedTwin(side, move)) {
+            Move twin = move;
+            twin.promote = 0;
+            out[n++] = twin;
+        }
+        out[n++] = move;
+    }
+    return n;
+}
+
+bool HasLegalMove(int side, const Position& position) {
+    Move pseudo[MoveListSize];
+    const int count = GenerateSearchMoves(side, position, pseudo);
+    for (int i = 0; i < count; ++i)
+        if (IsLegal(side, position, pseudo[i])) return true;
+    return false;
+}
+
+}  // namespace mirabel

@@ -1,0 +1,94 @@
+// Portable implementation of the platform layer.
+#include "platform/platform.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <time.h>
+#include <unistd.h>
+#endif
+
+namespace mirabel {
+
+namespace {
+
+std::mutex& CommandMutex() {
+    // Never destroyed: the reader thread may still hold it while the process ends.
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+int AttributesEnabled = -1;  // -1: not decided yet
+
+bool AttributesOn() {
+    if (AttributesEnabled < 0) {
+#ifdef _WIN32
+        AttributesEnabled = _isatty(_fileno(stdout)) ? 1 : 0;
+#else
+        AttributesEnabled = isatty(fileno(stdout)) ? 1 : 0;
+#endif
+    }
+    return AttributesEnabled == 1;
+}
+
+}  // namespace
+
+bool StartThread(void (*body)()) {
+    try {
+        std::thread(body).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+void LockCommands() { CommandMutex().lock(); }
+void UnlockCommands() { CommandMutex().unlock(); }
+
+void SleepMilliseconds(unsigned milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::uint32_t TickCount() {
+#ifdef _WIN32
+    return static_cast<std::uint32_t>(GetTickCount());
+#elif defined(CLOCK_MONOTONIC_COARSE)
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+#else
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+#endif
+}
+
+void ForceTextAttributes(bool enabled) { AttributesEnabled = enabled ? 1 : 0; }
+
+void SetTextAttribute(TextAttribute attribute) {
+    if (!AttributesOn()) return;
+#ifdef _WIN32
+    std::fflush(stdout);
+    SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE),
+                            attribute == TextAttribute::Normal ? 0x0F : 0x90);
+#else
+    // Bright white on black, or black on bright blue.
+    std::fputs(attribute == TextAttribute::Normal ? "\x1b[0;97;40m" : "\x1b[0;30;104m", stdout);
+#endif
+}
+
+void EndProcess(int status) {
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
+}  // namespace mirabel

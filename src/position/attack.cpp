@@ -1,0 +1,87 @@
+// The two attack tests of the search: FindAttacker and GivesCheck.
+#include "position/position.h"
+
+namespace mirabel {
+
+namespace {
+
+// First occupied square along a ray from `from`, or NoSquare.
+inline int FirstOccupied(const PieceCode* board, int direction, int from) {
+    const SquareList& ray = Ray[direction][from];
+    for (int i = 0; i < ray.count; ++i)
+        if (board[ray.squares[i]] != 0) return ray.squares[i];
+    return NoSquare;
+}
+
+inline bool RayEndsIn(const PieceCode* board, int direction, int from, const bool (&set)[31]) {
+    const int sq = FirstOccupied(board, direction, from);
+    return sq != NoSquare && InSet(set, board[sq]);
+}
+
+// Whether a slider of `side` sees square k along the rays that a line relation names.
+bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
+    switch (relation) {
+        case 1: return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
+        case 2:
+            return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
+                   RayEndsIn(board, West, k, RookSlider[side]) ||
+                   RayEndsIn(board, East, k, RookSlider[side]);
+        case 4:
+            for (int dir = NorthWest; dir <= SouthEast; ++dir)
+                if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
+            return false;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+int FindAttacker(int side, const PieceCode* board, int square) {
+    const int enemy = 1 - side;
+    const SquareList& sources = StepSources[side][square];
+    for (int i = 0; i < sources.count; ++i) {
+        const int n = sources.squares[i];
+        const int code = board[n];
+        if (IsEnemy(side, code) && StepAttack[side][AbsCode(code)][square][n]) return n;
+    }
+    const bool (&forward)[31] = ForwardSlider[enemy];
+    const bool (&rook)[31] = RookSlider[enemy];
+    const bool (&bishop)[31] = BishopSlider[enemy];
+    const bool (*const sets[DirectionCount])[31] = {side == 0 ? &forward : &rook,
+                                                    side == 0 ? &rook : &forward,
+                                                    &rook, &rook, &bishop, &bishop, &bishop, &bishop};
+    for (int dir = 0; dir < DirectionCount; ++dir) {
+        const int n = FirstOccupied(board, dir, square);
+        if (n != NoSquare && InSet(*sets[dir], board[n])) return n;
+    }
+    return NoSquare;
+}
+
+int GivesCheck(int side, Position& position, const Move& move) {
+    PieceCode* board = position.board;
+    const int k = position.kingSquare[1 - side];
+    const int to = move.to;
+    int kind;
+    if (move.from >= 0) {
+        kind = AbsCode(board[move.from]);
+        if (move.promote) kind = PromoteKind[kind];
+    } else {
+        kind = -move.from;
+    }
+    if (StepAttack[side][kind][to][k]) return 1;
+
+    const PieceCode savedTo = board[to];
+    PieceCode savedFrom = 0;
+    board[to] = static_cast<PieceCode>(SignOf(side) * kind);
+    if (move.from >= 0) {
+        savedFrom = board[move.from];
+        board[move.from] = 0;
+    }
+    bool check = move.from >= 0 && SliderCheckAlong(side, board, LineRelation[side][move.from][k], k);
+    if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
+    if (move.from >= 0) board[move.from] = savedFrom;
+    board[to] = savedTo;
+    return check ? 1 : 0;
+}
+
+}  // namespace mirabel

@@ -1,0 +1,45 @@
+// Material balance and the static exchange estimate.
+#include <cstring>
+
+#include "position/position.h"
+
+namespace mirabel {
+
+std::int32_t MaterialBalance(int side, const Position& position) {
+    std::int32_t total = 0;
+    for (int sq = 0; sq < SquareCount; ++sq) total += PieceValue[position.board[sq]];
+    for (int slot = 0; slot < HandSlots; ++slot)
+        total += (position.hand[0][slot] - position.hand[1][slot]) * PieceValue[slot + 1];
+    return side == 0 ? total : -total;
+}
+
+std::int32_t ExchangeScore(int side, Position& position, const Move& move) {
+    // Only the board changes during the sequence, so only the board is saved.
+    PieceCode saved[SquareCount];
+    std::memcpy(saved, position.board, sizeof saved);
+    PieceCode* board = position.board;
+    const int t = move.to;
+    if (move.from >= 0) {
+        board[t] = board[move.from];
+        board[move.from] = 0;
+    } else {
+        board[t] = static_cast<PieceCode>(SignOf(side) * -move.from);
+    }
+    int s = side;
+    int sign = 1;
+    std::int32_t total = 0;
+    for (int capture = 0; capture < 10; ++capture) {
+        const int n = FindAttacker(s, board, t);
+        if (n == NoSquare) break;
+        const std::int32_t value = ExchangeValue[board[t]];
+        total -= sign * (value < 0 ? -value : value);
+        board[t] = board[n];
+        board[n] = 0;
+        sign = -sign;
+        s = 1 - s;
+    }
+    std::memcpy(position.board, saved, sizeof saved);
+    return total;
+}
+
+}  // namespace mirabel

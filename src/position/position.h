@@ -1,0 +1,194 @@
+// Position module: the board model and everything that reads it without searching.
+// It owns the piece encoding, the flat Position and Move records, the process-wide game
+// position and GamePly, the hash keys, NewGame, MakeMove, the precomputed geometry tables with
+// the attack tests FindAttacker and GivesCheck, the material values with MaterialBalance and
+// ExchangeScore, and the SFEN reader and writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+namespace mirabel {
+
+// ---------------------------------------------------------------------------------------------
+// Encoding
+// ---------------------------------------------------------------------------------------------
+
+// Side 0 owns positive piece codes and moves toward row 0; side 1 owns negative codes.
+using Square = std::int8_t;     // row * 9 + col, row 0 = rank a, col 0 = file 9
+using PieceCode = std::int8_t;  // 0 empty, +kind side 0, -kind side 1
+
+constexpr int SquareCount = 81;
+constexpr int HandSlots = 7;  // P L N S G B R
+constexpr int CellCount = SquareCount + 2 * HandSlots;
+constexpr int NoSquare = -1;
+
+enum Kind : int {
+    Pawn = 1, Lance, Knight, Silver, Gold, Bishop, Rook, King,
+    ProPawn, ProLance, ProKnight, ProSilver, Horse, Dragon,
+    BlockerCode  // occupies a square for a moment, attacks nothing
+};
+
+constexpr int KingKind = King;
+
+constexpr int RowOf(int sq) { return sq / 9; }
+constexpr int ColOf(int sq) { return sq % 9; }
+constexpr int SignOf(int side) { return side == 0 ? 1 : -1; }
+constexpr int AbsCode(int code) { return code < 0 ? -code : code; }
+constexpr bool IsOwn(int side, int code) { return side == 0 ? code > 0 : code < 0; }
+constexpr bool IsEnemy(int side, int code) { return side == 0 ? code < 0 : code > 0; }
+
+// Kind a piece becomes when it promotes (kinds that cannot promote map to themselves).
+constexpr std::int8_t PromoteKind[16] = {0, 9, 10, 11, 12, 5, 13, 14, 8, 9, 10, 11, 12, 13, 14, 15};
+// Hand slot a captured kind goes to; -1 for empty, king and blocker.
+constexpr std::int8_t HandSlot[16] = {-1, 0, 1, 2, 3, 4, 5, 6, -1, 0, 1, 2, 3, 5, 6, -1};
+
+// PromotedCode[code + 14]: the promoted form of a piece code, sign kept.
+inline constexpr int PromotedCode(int code) {
+    return code < 0 ? -PromoteKind[-code] : PromoteKind[code];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------------------------
+
+struct Position {
+    PieceCode board[SquareCount];
+    std::int8_t hand[2][HandSlots];
+    Square kingSquare[2];
+    std::uint64_t hashKey;
+    std::int32_t material;  // balance from side 0's view
+};
+static_assert(std::is_trivially_copyable_v<Position>);
+static_assert(std::is_standard_layout_v<Position>);
+static_assert(sizeof(Position) == 120);
+
+constexpr std::int8_t NoMove = -10;  // `from` of the no-move marker
+
+struct Move {
+    std::int8_t from;      // 0..80 board move, -kind for a drop, NoMove
+    std::int8_t to;
+    std::int8_t piece;     // code on `from` before the move (board moves only)
+    std::uint8_t promote;  // 1 when the piece promotes
+    std::uint8_t capture;  // set by the search's ordering
+    std::int32_t score;    // ordering or exchange score
+};
+static_assert(std::is_trivially_copyable_v<Move>);
+static_assert(sizeof(Move) == 12);
+
+constexpr Move NoMoveRecord{NoMove, 0, 0, 0, 0, 0};
+
+// ---------------------------------------------------------------------------------------------
+// Game state, hash keys, new game
+// ---------------------------------------------------------------------------------------------
+
+extern Position GamePosition;
+extern int GamePly;
+
+// HashKeys[value + 14][cell]; row 32 is the value 18 (a hand holding every pawn).
+constexpr int HashRows = 33;
+extern std::uint64_t HashKeys[HashRows][CellCount];
+
+inline std::uint64_t CellKey(int cell, int value) { return HashKeys[value + 14][cell]; }
+constexpr int HandCell(int side, int slot) { return SquareCount + side * HandSlots + slot; }
+
+// The process-wide key generator (xorshift128), seeded once per process.
+std::uint32_t NextKeyDraw();
+void InitHashKeys();
+void ComputeHashKey(Position& position);
+void SetStartPosition(Position& position);  // board, empty hands, king squares, hash key
+void FindKingSquares(Position& position);
+void NewGame();
+
+// ---------------------------------------------------------------------------------------------
+// Making moves
+// ---------------------------------------------------------------------------------------------
+
+// Applies a pseudo-legal move for `side`, keeping hands, king squares, hashKey and material.
+// Taking a move back is copying a saved Position over the changed one.
+void MakeMove(int side, Position& position, const Move& move);
+
+// ---------------------------------------------------------------------------------------------
+// Geometry tables and attack tests
+// ---------------------------------------------------------------------------------------------
+
+struct SquareList {
+    std::int8_t count;
+    std::int8_t squares[16];
+};
+
+enum Pattern : int { PawnPattern, KnightPattern, SilverPattern, GoldPattern, KingPattern,
+                     OrthogonalPattern, DiagonalPattern, PatternCount };
+enum Direction : int { North, South, West, East, NorthWest, NorthEast, SouthWest, SouthEast,
+                       DirectionCount };
+
+// Pattern of each kind's one-step attacks (-1: none).
+constexpr std::int8_t StepPatternOfKind[16] = {-1, 0, 0, 1, 2, 3, 6, 5, 4, 3, 3, 3, 3, 4, 4, -1};
+
+extern SquareList StepTargets[2][PatternCount][SquareCount];
+extern std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
+extern SquareList StepSources[2][SquareCount];
+extern SquareList Ray[DirectionCount][SquareCount];
+extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
+extern std::uint8_t PromotionRule[2][16][SquareCount];
+
+// Slider sets, indexed [side][code + 15].
+extern bool ForwardSlider[2][31];
+extern bool RookSlider[2][31];
+extern bool BishopSlider[2][31];
+inline bool InSet(const bool (&set)[31], int code) { return set[code + 15]; }
+
+void BuildGeometryTables();
+
+// Square of a piece of the opponent of `side` attacking `square`, or NoSquare.
+int FindAttacker(int side, const PieceCode* board, int square);
+// 1 when `move` by `side` attacks the opponent's king; the board is restored.
+int GivesCheck(int side, Position& position, const Move& move);
+
+// ---------------------------------------------------------------------------------------------
+// Evaluation
+// ---------------------------------------------------------------------------------------------
+
+namespace detail {
+constexpr std::int32_t PieceValueOfKind[15] = {0,   87,  232, 257, 369, 444, 569, 642,
+                                               15000, 534, 488, 519, 485, 827, 945};
+constexpr std::int32_t ExchangeValueOfKind[15] = {0,     174, 464, 514, 738, 888,  1138, 1284,
+                                                  15000, 621, 720, 776, 854, 1396, 1587};
+constexpr std::int32_t PromotionGainOfKind[15] = {0, 447, 256, 262, 116, 0, 258, 303,
+                                                  0, 0,   0,   0,   0,   0, 0};
+struct SignedTable {
+    std::int32_t values[29];
+    constexpr std::int32_t operator[](int code) const { return values[code + 14]; }
+};
+constexpr SignedTable MakeSignedTable(const std::int32_t (&byKind)[15]) {
+    SignedTable table{};
+    for (int code = -14; code <= 14; ++code)
+        table.values[code + 14] = code < 0 ? -byKind[-code] : byKind[code];
+    return table;
+}
+}  // namespace detail
+
+// Indexed by piece code -14..14; negative codes hold the negated value.
+constexpr detail::SignedTable PieceValue = detail::MakeSignedTable(detail::PieceValueOfKind);
+constexpr detail::SignedTable ExchangeValue = detail::MakeSignedTable(detail::ExchangeValueOfKind);
+constexpr detail::SignedTable PromotionGain = detail::MakeSignedTable(detail::PromotionGainOfKind);
+
+std::int32_t MaterialBalance(int side, const Position& position);
+// Static estimate of the capture sequence the move starts on its target square.
+std::int32_t ExchangeScore(int side, Position& position, const Move& move);
+
+// ---------------------------------------------------------------------------------------------
+// SFEN
+// ---------------------------------------------------------------------------------------------
+
+extern const char* const StartSfen;
+
+// Reads an SFEN into `position` (board, hands, king squares, hash key with the current keys;
+// material untouched) and `side`. On refusal returns false, sets `error`, changes nothing.
+bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveNumber,
+              std::string& error);
+bool ReadSfen(const std::string& sfen, Position& position, int& side, std::string& error);
+std::string WriteSfen(const Position& position, int side, int moveNumber = 1);
+
+}  // namespace mirabel
