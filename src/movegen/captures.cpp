@@ -25,18 +25,34 @@ int GenerateCaptures(int side, const PieceCode* board, Move* out) {
         const int code = board[sq];
         if (!IsOwn(side, code)) continue;
         switch (AbsCode(code)) {
-            case Pawn: n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n); break;
-            case Lance: n += GenerateLanceCaptures(side, board, sq, out + n); break;
-            case Knight: n += GenerateStepCaptures(side, board, KnightPattern, sq, out + n); break;
-            case Silver: n += GenerateStepCaptures(side, board, SilverPattern, sq, out + n); break;
+            case Pawn:
+                n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n);
+                break;
+            case Lance:
+                n += GenerateLanceCaptures(side, board, sq, out + n);
+                break;
+            case Knight:
+                n += GenerateStepCaptures(side, board, KnightPattern, sq, out + n);
+                break;
+            case Silver:
+                n += GenerateStepCaptures(side, board, SilverPattern, sq, out + n);
+                break;
             case Gold:
             case ProPawn:
             case ProLance:
             case ProKnight:
-            case ProSilver: n += GenerateStepCaptures(side, board, GoldPattern, sq, out + n); break;
-            case Bishop: n += GenerateBishopMoves(side, board, sq, out + n); break;
-            case Rook: n += GenerateRookMoves(side, board, sq, out + n); break;
-            case King: n += GenerateStepCaptures(side, board, KingPattern, sq, out + n); break;
+            case ProSilver:
+                n += GenerateStepCaptures(side, board, GoldPattern, sq, out + n);
+                break;
+            case Bishop:
+                n += GenerateBishopMoves(side, board, sq, out + n);
+                break;
+            case Rook:
+                n += GenerateRookMoves(side, board, sq, out + n);
+                break;
+            case King:
+                n += GenerateStepCaptures(side, board, KingPattern, sq, out + n);
+                break;
             case Horse:
                 n += GenerateStepCaptures(side, board, OrthogonalPattern, sq, out + n);
                 n += GenerateBishopMoves(side, board, sq, out + n);
@@ -45,7 +61,8 @@ int GenerateCaptures(int side, const PieceCode* board, Move* out) {
                 n += GenerateStepCaptures(side, board, DiagonalPattern, sq, out + n);
                 n += GenerateRookMoves(side, board, sq, out + n);
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return n;

@@ -80,15 +80,18 @@ namespace {
 // Step between squares strictly between king and checker, or 0 when nothing can interpose.
 int InterpositionStep(int checkerKind, int lo, int hi) {
     switch (checkerKind) {
-        case Lance: return 9;
+        case Lance:
+            return 9;
         case Rook:
         case Dragon:
             if (ColOf(lo) == ColOf(hi)) return 9;
             if (RowOf(lo) == RowOf(hi)) return 1;
             return 0;
         case Bishop:
-        case Horse: return ColOf(lo) >= ColOf(hi) ? 8 : 10;
-        default: return 0;
+        case Horse:
+            return ColOf(lo) >= ColOf(hi) ? 8 : 10;
+        default:
+            return 0;
     }
 }
 
@@ -120,7 +123,8 @@ int GenerateEvasions(int side, Position& position, Move* out) {
             InterpositionSquares[InterpositionCount++] = s;
         }
     }
-    n += GenerateInterpositionDrops(side, position, out + n, InterpositionSquares, InterpositionCount);
+    n += GenerateInterpositionDrops(side, position, out + n, InterpositionSquares,
+                                    InterpositionCount);
     board[csq] = checker;
     return n;
 }

@@ -73,18 +73,26 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
     const int code = board[square];
     if (!IsOwn(side, code)) return 0;
     switch (AbsCode(code)) {
-        case Pawn: return GenerateStepMoves(side, board, PawnPattern, square, out);
-        case Lance: return GenerateLanceMoves(side, board, square, out);
-        case Knight: return GenerateStepMoves(side, board, KnightPattern, square, out);
-        case Silver: return GenerateStepMoves(side, board, SilverPattern, square, out);
+        case Pawn:
+            return GenerateStepMoves(side, board, PawnPattern, square, out);
+        case Lance:
+            return GenerateLanceMoves(side, board, square, out);
+        case Knight:
+            return GenerateStepMoves(side, board, KnightPattern, square, out);
+        case Silver:
+            return GenerateStepMoves(side, board, SilverPattern, square, out);
         case Gold:
         case ProPawn:
         case ProLance:
         case ProKnight:
-        case ProSilver: return GenerateStepMoves(side, board, GoldPattern, square, out);
-        case Bishop: return GenerateBishopMoves(side, board, square, out);
-        case Rook: return GenerateRookMoves(side, board, square, out);
-        case King: return GenerateStepMoves(side, board, KingPattern, square, out);
+        case ProSilver:
+            return GenerateStepMoves(side, board, GoldPattern, square, out);
+        case Bishop:
+            return GenerateBishopMoves(side, board, square, out);
+        case Rook:
+            return GenerateRookMoves(side, board, square, out);
+        case King:
+            return GenerateStepMoves(side, board, KingPattern, square, out);
         case Horse: {
             const int n = GenerateStepMoves(side, board, OrthogonalPattern, square, out);
             return n + GenerateBishopMoves(side, board, square, out + n);
@@ -93,13 +101,15 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
             const int n = GenerateStepMoves(side, board, DiagonalPattern, square, out);
             return n + GenerateRookMoves(side, board, square, out + n);
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 int GenerateMoves(int side, const Position& position, Move* out) {
     int n = 0;
-    for (int sq = 0; sq < SquareCount; ++sq) n += GeneratePieceMoves(side, position.board, out + n, sq);
+    for (int sq = 0; sq < SquareCount; ++sq)
+        n += GeneratePieceMoves(side, position.board, out + n, sq);
     return n + GenerateDrops(side, position, out + n);
 }
 

@@ -26,12 +26,16 @@ bool NeedsUnpromotedTwin(int side, const Move& move) {
     const int relativeRow = side == 0 ? RowOf(move.to) : 8 - RowOf(move.to);
     switch (kind) {
         case Pawn:
-        case Lance: return relativeRow >= 1;
-        case Knight: return relativeRow >= 2;
+        case Lance:
+            return relativeRow >= 1;
+        case Knight:
+            return relativeRow >= 2;
         case Silver:
         case Bishop:
-        case Rook: return true;
-        default: return false;
+        case Rook:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -60,8 +64,8 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool evasions = InCheckNow(side, scratch);
-    const int count = evasions ? GenerateEvasions(side, scratch, pseudo)
-                               : GenerateMoves(side, position, pseudo);
+    const int count =
+        evasions ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, position, pseudo);
     int n = 0;
     for (int i = 0; i < count; ++i) {
         const Move& move = pseudo[i];

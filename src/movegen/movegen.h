@@ -40,8 +40,12 @@ int GenerateInterpositionDrops(int side, const Position& position, Move* out, co
 
 // Record builders shared by the generators.
 inline Move BoardMove(int from, int to, int piece, int promote) {
-    return Move{static_cast<std::int8_t>(from), static_cast<std::int8_t>(to),
-                static_cast<std::int8_t>(piece), static_cast<std::uint8_t>(promote), 0, 0};
+    return Move{static_cast<std::int8_t>(from),
+                static_cast<std::int8_t>(to),
+                static_cast<std::int8_t>(piece),
+                static_cast<std::uint8_t>(promote),
+                0,
+                0};
 }
 inline Move DropMove(int kind, int to) {
     return Move{static_cast<std::int8_t>(-kind), static_cast<std::int8_t>(to), 0, 0, 0, 0};

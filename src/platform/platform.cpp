@@ -50,8 +50,12 @@ bool StartThread(void (*body)()) {
     }
 }
 
-void LockCommands() { CommandMutex().lock(); }
-void UnlockCommands() { CommandMutex().unlock(); }
+void LockCommands() {
+    CommandMutex().lock();
+}
+void UnlockCommands() {
+    CommandMutex().unlock();
+}
 
 void SleepMilliseconds(unsigned milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -72,7 +76,9 @@ std::uint32_t TickCount() {
 #endif
 }
 
-void ForceTextAttributes(bool enabled) { AttributesEnabled = enabled ? 1 : 0; }
+void ForceTextAttributes(bool enabled) {
+    AttributesEnabled = enabled ? 1 : 0;
+}
 
 void SetTextAttribute(TextAttribute attribute) {
     if (!AttributesOn()) return;

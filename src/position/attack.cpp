@@ -21,7 +21,8 @@ inline bool RayEndsIn(const PieceCode* board, int direction, int from, const boo
 // Whether a slider of `side` sees square k along the rays that a line relation names.
 bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
     switch (relation) {
-        case 1: return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
+        case 1:
+            return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
         case 2:
             return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
                    RayEndsIn(board, West, k, RookSlider[side]) ||
@@ -30,7 +31,8 @@ bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
             for (int dir = NorthWest; dir <= SouthEast; ++dir)
                 if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -44,12 +46,17 @@ int FindAttacker(int side, const PieceCode* board, int square) {
         const int code = board[n];
         if (IsEnemy(side, code) && StepAttack[side][AbsCode(code)][square][n]) return n;
     }
-    const bool (&forward)[31] = ForwardSlider[enemy];
-    const bool (&rook)[31] = RookSlider[enemy];
-    const bool (&bishop)[31] = BishopSlider[enemy];
-    const bool (*const sets[DirectionCount])[31] = {side == 0 ? &forward : &rook,
-                                                    side == 0 ? &rook : &forward,
-                                                    &rook, &rook, &bishop, &bishop, &bishop, &bishop};
+    const bool(&forward)[31] = ForwardSlider[enemy];
+    const bool(&rook)[31] = RookSlider[enemy];
+    const bool(&bishop)[31] = BishopSlider[enemy];
+    const bool(*const sets[DirectionCount])[31] = {side == 0 ? &forward : &rook,
+                                                   side == 0 ? &rook : &forward,
+                                                   &rook,
+                                                   &rook,
+                                                   &bishop,
+                                                   &bishop,
+                                                   &bishop,
+                                                   &bishop};
     for (int dir = 0; dir < DirectionCount; ++dir) {
         const int n = FirstOccupied(board, dir, square);
         if (n != NoSquare && InSet(*sets[dir], board[n])) return n;
@@ -77,7 +84,8 @@ int GivesCheck(int side, Position& position, const Move& move) {
         savedFrom = board[move.from];
         board[move.from] = 0;
     }
-    bool check = move.from >= 0 && SliderCheckAlong(side, board, LineRelation[side][move.from][k], k);
+    bool check =
+        move.from >= 0 && SliderCheckAlong(side, board, LineRelation[side][move.from][k], k);
     if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
     if (move.from >= 0) board[move.from] = savedFrom;
     board[to] = savedTo;

@@ -37,10 +37,12 @@ constexpr PatternOffsets PatternTemplates[PatternCount] = {
     {4, {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}}},
 };
 
-constexpr Offset DirectionStep[DirectionCount] = {{-1, 0}, {1, 0},  {0, -1}, {0, 1},
+constexpr Offset DirectionStep[DirectionCount] = {{-1, 0},  {1, 0},  {0, -1}, {0, 1},
                                                   {-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
 
-constexpr bool OnBoard(int row, int col) { return row >= 0 && row < 9 && col >= 0 && col < 9; }
+constexpr bool OnBoard(int row, int col) {
+    return row >= 0 && row < 9 && col >= 0 && col < 9;
+}
 
 void Append(SquareList& list, int row, int col) {
     if (OnBoard(row, col)) list.squares[list.count++] = static_cast<std::int8_t>(row * 9 + col);
@@ -55,7 +57,8 @@ void BuildStepTables() {
             const PatternOffsets& tmpl = PatternTemplates[pattern];
             for (int sq = 0; sq < SquareCount; ++sq)
                 for (int i = 0; i < tmpl.count; ++i)
-                    Append(StepTargets[side][pattern][sq], RowOf(sq) + forward * tmpl.offsets[i].row,
+                    Append(StepTargets[side][pattern][sq],
+                           RowOf(sq) + forward * tmpl.offsets[i].row,
                            ColOf(sq) + tmpl.offsets[i].col);
         }
         for (int kind = 0; kind < 16; ++kind) {
@@ -63,7 +66,8 @@ void BuildStepTables() {
             if (pattern < 0) continue;
             for (int from = 0; from < SquareCount; ++from) {
                 const SquareList& targets = StepTargets[side][pattern][from];
-                for (int i = 0; i < targets.count; ++i) StepAttack[side][kind][from][targets.squares[i]] = 1;
+                for (int i = 0; i < targets.count; ++i)
+                    StepAttack[side][kind][from][targets.squares[i]] = 1;
             }
         }
     }
@@ -114,12 +118,16 @@ std::uint8_t Rule(int kind, int relativeRow) {
     if (relativeRow > 2) return 0;
     switch (kind) {
         case Pawn:
-        case Lance: return 2;
-        case Knight: return relativeRow < 2 ? 2 : 1;
+        case Lance:
+            return 2;
+        case Knight:
+            return relativeRow < 2 ? 2 : 1;
         case Silver:
         case Bishop:
-        case Rook: return 1;
-        default: return 0;
+        case Rook:
+            return 1;
+        default:
+            return 0;
     }
 }
 

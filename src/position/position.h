@@ -25,19 +25,43 @@ constexpr int CellCount = SquareCount + 2 * HandSlots;
 constexpr int NoSquare = -1;
 
 enum Kind : int {
-    Pawn = 1, Lance, Knight, Silver, Gold, Bishop, Rook, King,
-    ProPawn, ProLance, ProKnight, ProSilver, Horse, Dragon,
+    Pawn = 1,
+    Lance,
+    Knight,
+    Silver,
+    Gold,
+    Bishop,
+    Rook,
+    King,
+    ProPawn,
+    ProLance,
+    ProKnight,
+    ProSilver,
+    Horse,
+    Dragon,
     BlockerCode  // occupies a square for a moment, attacks nothing
 };
 
 constexpr int KingKind = King;
 
-constexpr int RowOf(int sq) { return sq / 9; }
-constexpr int ColOf(int sq) { return sq % 9; }
-constexpr int SignOf(int side) { return side == 0 ? 1 : -1; }
-constexpr int AbsCode(int code) { return code < 0 ? -code : code; }
-constexpr bool IsOwn(int side, int code) { return side == 0 ? code > 0 : code < 0; }
-constexpr bool IsEnemy(int side, int code) { return side == 0 ? code < 0 : code > 0; }
+constexpr int RowOf(int sq) {
+    return sq / 9;
+}
+constexpr int ColOf(int sq) {
+    return sq % 9;
+}
+constexpr int SignOf(int side) {
+    return side == 0 ? 1 : -1;
+}
+constexpr int AbsCode(int code) {
+    return code < 0 ? -code : code;
+}
+constexpr bool IsOwn(int side, int code) {
+    return side == 0 ? code > 0 : code < 0;
+}
+constexpr bool IsEnemy(int side, int code) {
+    return side == 0 ? code < 0 : code > 0;
+}
 
 // Kind a piece becomes when it promotes (kinds that cannot promote map to themselves).
 constexpr std::int8_t PromoteKind[16] = {0, 9, 10, 11, 12, 5, 13, 14, 8, 9, 10, 11, 12, 13, 14, 15};
@@ -67,7 +91,7 @@ static_assert(sizeof(Position) == 120);
 constexpr std::int8_t NoMove = -10;  // `from` of the no-move marker
 
 struct Move {
-    std::int8_t from;      // 0..80 board move, -kind for a drop, NoMove
+    std::int8_t from;  // 0..80 board move, -kind for a drop, NoMove
     std::int8_t to;
     std::int8_t piece;     // code on `from` before the move (board moves only)
     std::uint8_t promote;  // 1 when the piece promotes
@@ -90,8 +114,12 @@ extern int GamePly;
 constexpr int HashRows = 33;
 extern std::uint64_t HashKeys[HashRows][CellCount];
 
-inline std::uint64_t CellKey(int cell, int value) { return HashKeys[value + 14][cell]; }
-constexpr int HandCell(int side, int slot) { return SquareCount + side * HandSlots + slot; }
+inline std::uint64_t CellKey(int cell, int value) {
+    return HashKeys[value + 14][cell];
+}
+constexpr int HandCell(int side, int slot) {
+    return SquareCount + side * HandSlots + slot;
+}
 
 // The process-wide key generator (xorshift128), seeded once per process.
 std::uint32_t NextKeyDraw();
@@ -118,10 +146,27 @@ struct SquareList {
     std::int8_t squares[16];
 };
 
-enum Pattern : int { PawnPattern, KnightPattern, SilverPattern, GoldPattern, KingPattern,
-                     OrthogonalPattern, DiagonalPattern, PatternCount };
-enum Direction : int { North, South, West, East, NorthWest, NorthEast, SouthWest, SouthEast,
-                       DirectionCount };
+enum Pattern : int {
+    PawnPattern,
+    KnightPattern,
+    SilverPattern,
+    GoldPattern,
+    KingPattern,
+    OrthogonalPattern,
+    DiagonalPattern,
+    PatternCount
+};
+enum Direction : int {
+    North,
+    South,
+    West,
+    East,
+    NorthWest,
+    NorthEast,
+    SouthWest,
+    SouthEast,
+    DirectionCount
+};
 
 // Pattern of each kind's one-step attacks (-1: none).
 constexpr std::int8_t StepPatternOfKind[16] = {-1, 0, 0, 1, 2, 3, 6, 5, 4, 3, 3, 3, 3, 4, 4, -1};
@@ -137,7 +182,9 @@ extern std::uint8_t PromotionRule[2][16][SquareCount];
 extern bool ForwardSlider[2][31];
 extern bool RookSlider[2][31];
 extern bool BishopSlider[2][31];
-inline bool InSet(const bool (&set)[31], int code) { return set[code + 15]; }
+inline bool InSet(const bool (&set)[31], int code) {
+    return set[code + 15];
+}
 
 void BuildGeometryTables();
 
@@ -151,7 +198,7 @@ int GivesCheck(int side, Position& position, const Move& move);
 // ---------------------------------------------------------------------------------------------
 
 namespace detail {
-constexpr std::int32_t PieceValueOfKind[15] = {0,   87,  232, 257, 369, 444, 569, 642,
+constexpr std::int32_t PieceValueOfKind[15] = {0,     87,  232, 257, 369, 444, 569, 642,
                                                15000, 534, 488, 519, 485, 827, 945};
 constexpr std::int32_t ExchangeValueOfKind[15] = {0,     174, 464, 514, 738, 888,  1138, 1284,
                                                   15000, 621, 720, 776, 854, 1396, 1587};

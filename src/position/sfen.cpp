@@ -12,7 +12,7 @@ const char* const StartSfen = "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/L
 
 namespace {
 
-constexpr char KindLetters[] = " PLNSGBRK";  // index = kind 1..8
+constexpr char KindLetters[] = " PLNSGBRK";                 // index = kind 1..8
 constexpr int PiecesInGame[8] = {0, 18, 4, 4, 4, 4, 2, 2};  // by base kind 1..7
 constexpr const char* HandOrder = "RBGSNLP";
 
@@ -23,7 +23,9 @@ int KindOfLetter(char c) {
     return 0;
 }
 
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
 
 // A piece on a square from which it could never move again.
 bool IsStranded(int code, int sq) {
@@ -49,7 +51,8 @@ bool ReadBoard(const std::string& text, Position& out, std::string& error) {
             const bool promoted = c == '+';
             const char letter = promoted ? (i + 1 < text.size() ? text[++i] : '\0') : c;
             int kind = KindOfLetter(letter);
-            if (kind == 0) return error = std::string("unknown piece letter in board: ") + letter, false;
+            if (kind == 0)
+                return error = std::string("unknown piece letter in board: ") + letter, false;
             if (promoted) {
                 if (PromoteKind[kind] == kind)
                     return error = std::string("piece that cannot promote: +") + letter, false;
@@ -60,7 +63,8 @@ bool ReadBoard(const std::string& text, Position& out, std::string& error) {
             ++col;
         }
     }
-    if (row != 8 || col != 9) return error = "the board does not hold nine ranks of nine squares", false;
+    if (row != 8 || col != 9)
+        return error = "the board does not hold nine ranks of nine squares", false;
     return true;
 }
 
@@ -78,7 +82,8 @@ bool ReadHands(const std::string& text, Position& out, std::string& error) {
             continue;
         }
         const int kind = KindOfLetter(c);
-        if (kind == 0 || kind == King) return error = std::string("unknown piece letter in hand: ") + c, false;
+        if (kind == 0 || kind == King)
+            return error = std::string("unknown piece letter in hand: ") + c, false;
         const int side = IsLower(c) ? 1 : 0;
         if (seen[side][kind - 1]) return error = std::string("hand piece given twice: ") + c, false;
         seen[side][kind - 1] = true;
@@ -130,7 +135,8 @@ bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveN
     int number = 1;
     if (fields.size() == 4) {
         const std::string& text = fields[3];
-        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        if (text.empty() || text.size() > 9 ||
+            text.find_first_not_of("0123456789") != std::string::npos)
             return error = "move number must be a positive number", false;
         number = std::stoi(text);
         if (number < 1) return error = "move number must be a positive number", false;

@@ -17,9 +17,9 @@ constexpr int ScoreNoMove = -888887;
 constexpr int ScoreKingCapture = 88888;
 constexpr int ScoreInfinity = 99999999;
 
-constexpr int MaxPly = 32;       // plies of the per-ply tables
+constexpr int MaxPly = 32;  // plies of the per-ply tables
 constexpr int MoveListCount = 48;
-constexpr int PvShown = 10;      // moves of a variation that are kept and reported
+constexpr int PvShown = 10;  // moves of a variation that are kept and reported
 
 // Clock and limits of the running search.
 extern std::uint32_t SearchStartTick;
@@ -72,8 +72,27 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull);
 int Quiescence(int side, int alpha, int beta, int ply);
 int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull);
 
+// The moves a node already knows to be promising, compared with every generated move.
+struct OrderingMoves {
+    Move hash;
+    Move second;
+    Move killer1;
+    Move killer2;
+    Move pv;
+};
+
+// Sets `capture` and returns the ordering score of one move (the random part drawn last).
+int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known);
+
+// History updates of a quiet move after its search (tried) and on a cutoff (good).
+void AddTried(const Move& move, int depth);
+void AddGood(const Move& move, int depth);
+
 // Stable sort of a move list, descending by score.
 void SortMoves(Move* moves, int count);
+
+// Prints one report line with the root variation and `score`.
+void ReportSearch(int score);
 
 // Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
 const char* MoveNumericText(const Move& move);

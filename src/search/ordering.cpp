@@ -1,0 +1,93 @@
+// Move ordering: the ordering score with hash move, killers, history and exchange estimate,
+// the portable random part, and the stable sort.
+#include "search/search.h"
+
+namespace mirabel {
+
+Move Killer1[MaxPly];
+Move Killer2[MaxPly];
+std::uint16_t HistoryGood[100][SquareCount];
+std::uint16_t HistoryTried[100][SquareCount];
+
+namespace {
+std::uint32_t RandomState = 1;
+}  // namespace
+
+void SeedOrderingRandom(std::uint32_t state) {
+    RandomState = state;
+}
+
+int OrderingRandom() {
+    RandomState = RandomState * 214013u + 2531011u;
+    return static_cast<int>((RandomState >> 16) & 0x7FFF);
+}
+
+void ClearHistory() {
+    for (auto& row : HistoryGood)
+        for (auto& counter : row) counter = 0;
+    for (auto& row : HistoryTried)
+        for (auto& counter : row) counter = 0;
+}
+
+void AddTried(const Move& move, int depth) {
+    std::uint16_t& tried = HistoryTried[move.from + 10][move.to];
+    tried = static_cast<std::uint16_t>(tried + depth);
+    if (tried > 10000) {
+        tried = static_cast<std::uint16_t>(tried >> 1);
+        std::uint16_t& good = HistoryGood[move.from + 10][move.to];
+        good = static_cast<std::uint16_t>(good >> 1);
+    }
+}
+
+void AddGood(const Move& move, int depth) {
+    std::uint16_t& good = HistoryGood[move.from + 10][move.to];
+    good = static_cast<std::uint16_t>(good + depth);
+}
+
+int BaseScore(const Move& move, const OrderingMoves& known) {
+    if (SameMove(move, known.hash)) return 100000;
+    if (SameMove(move, known.second)) return 90000;
+    if (SameMove(move, known.killer1)) return 15000;
+    if (SameMove(move, known.killer2)) return 14850;
+    if (SameMove(move, known.pv)) return 150000;
+    return OrderingRandom() % 5;
+}
+
+int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known) {
+    const int base = BaseScore(move, known);
+    int score;
+    int exchange = 0;
+    bool exchangeUsed = false;
+    if (position.board[move.to] != 0) {
+        move.capture = 1;
+        exchange = ExchangeScore(side, position, move);
+        exchangeUsed = true;
+        score = base + exchange + 10000;
+    } else {
+        move.capture = 0;
+        score = base + HistoryGood[move.from + 10][move.to] * 3000 /
+                           (HistoryTried[move.from + 10][move.to] + 1);
+        if (move.from < 0) {
+            exchange = ExchangeScore(side, position, move);
+            exchangeUsed = true;
+            score += exchange;
+        }
+    }
+    if (exchangeUsed && exchange < 0) score -= 3000;
+    return score;
+}
+
+void SortMoves(Move* moves, int count) {
+    // Insertion sort: stable, in place, and quick on the short lists of most nodes.
+    for (int i = 1; i < count; ++i) {
+        const Move move = moves[i];
+        int j = i;
+        while (j > 0 && moves[j - 1].score < move.score) {
+            moves[j] = moves[j - 1];
+            --j;
+        }
+        moves[j] = move;
+    }
+}
+
+}  // namespace mirabel
