@@ -39,6 +39,9 @@ const char* GoCommand();
 
 // Console game and board display.
 void ConsoleGame();
+// The fixed middle-game position the console game starts from, side 1 to move; its king squares
+// are filled in, its hash key and material are left for the game to compute.
+extern const Position ConsoleStartPosition;
 void ShowBoard(const Position& position);
 void ResetBoardDisplay();  // the next ShowBoard is a first call again
 
