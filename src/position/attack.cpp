@@ -36,30 +36,34 @@ bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
     }
 }
 
+// The slider set that attacks a square of `side` from each direction, in direction order:
+// the opponent's lance only from its own side of the board, its rook and dragon along every
+// line, its bishop and horse along the diagonals.
+const bool* const AttackerSets[2][DirectionCount] = {
+    {ForwardSlider[1], RookSlider[1], RookSlider[1], RookSlider[1], BishopSlider[1],
+     BishopSlider[1], BishopSlider[1], BishopSlider[1]},
+    {RookSlider[0], ForwardSlider[0], RookSlider[0], RookSlider[0], BishopSlider[0],
+     BishopSlider[0], BishopSlider[0], BishopSlider[0]},
+};
+
 }  // namespace
 
 int FindAttacker(int side, const PieceCode* board, int square) {
-    const int enemy = 1 - side;
+    const std::uint64_t* stepMask = StepAttackMask[side];
     const SquareList& sources = StepSources[side][square];
     for (int i = 0; i < sources.count; ++i) {
         const int n = sources.squares[i];
-        const int code = board[n];
-        if (IsEnemy(side, code) && StepAttack[side][AbsCode(code)][square][n]) return n;
+        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
-    const bool(&forward)[31] = ForwardSlider[enemy];
-    const bool(&rook)[31] = RookSlider[enemy];
-    const bool(&bishop)[31] = BishopSlider[enemy];
-    const bool(*const sets[DirectionCount])[31] = {side == 0 ? &forward : &rook,
-                                                   side == 0 ? &rook : &forward,
-                                                   &rook,
-                                                   &rook,
-                                                   &bishop,
-                                                   &bishop,
-                                                   &bishop,
-                                                   &bishop};
+    const bool* const* sets = AttackerSets[side];
     for (int dir = 0; dir < DirectionCount; ++dir) {
-        const int n = FirstOccupied(board, dir, square);
-        if (n != NoSquare && InSet(*sets[dir], board[n])) return n;
+        const SquareList& ray = Ray[dir][square];
+        for (int i = 0; i < ray.count; ++i) {
+            const int n = ray.squares[i];
+            if (board[n] == 0) continue;
+            if (sets[dir][board[n] + 15]) return n;
+            break;
+        }
     }
     return NoSquare;
 }

@@ -12,6 +12,7 @@ SquareList StepSources[2][SquareCount];
 SquareList Ray[DirectionCount][SquareCount];
 std::uint8_t LineRelation[2][SquareCount][SquareCount];
 std::uint8_t PromotionRule[2][16][SquareCount];
+std::uint64_t StepAttackMask[2][31];
 bool ForwardSlider[2][31];
 bool RookSlider[2][31];
 bool BishopSlider[2][31];
@@ -138,6 +139,23 @@ void BuildPromotionRule() {
                 PromotionRule[side][kind][sq] = Rule(kind, side == 0 ? RowOf(sq) : 8 - RowOf(sq));
 }
 
+// Patterns do not depend on where a piece stands, so the centre square gives every relation.
+void BuildStepAttackMask() {
+    constexpr int centre = 40;
+    std::memset(StepAttackMask, 0, sizeof StepAttackMask);
+    for (int side = 0; side < 2; ++side) {
+        const SquareList& sources = StepSources[side][centre];
+        for (int code = -14; code <= 14; ++code) {
+            if (!IsEnemy(side, code)) continue;
+            for (int i = 0; i < sources.count; ++i) {
+                const int n = sources.squares[i];
+                if (StepAttack[side][AbsCode(code)][centre][n])
+                    StepAttackMask[side][code + 15] |= std::uint64_t{1} << (n - centre + 20);
+            }
+        }
+    }
+}
+
 void BuildSliderSets() {
     std::memset(ForwardSlider, 0, sizeof ForwardSlider);
     std::memset(RookSlider, 0, sizeof RookSlider);
@@ -159,6 +177,7 @@ void BuildGeometryTables() {
     BuildLineRelation();
     BuildPromotionRule();
     BuildSliderSets();
+    BuildStepAttackMask();
 }
 
 }  // namespace mirabel

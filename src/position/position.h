@@ -178,6 +178,11 @@ extern SquareList Ray[DirectionCount][SquareCount];
 extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
 extern std::uint8_t PromotionRule[2][16][SquareCount];
 
+// StepAttackMask[side][code + 15] has bit (n - q + 20) set when a piece `code` of the opponent
+// of `side` standing on n, one of q's step sources, attacks q: the step half of FindAttacker as
+// one small table.
+extern std::uint64_t StepAttackMask[2][31];
+
 // Slider sets, indexed [side][code + 15].
 extern bool ForwardSlider[2][31];
 extern bool RookSlider[2][31];

@@ -77,8 +77,13 @@ int OrderingScore(int side, Position& position, Move& move, const OrderingMoves&
     return score;
 }
 
-void SortMoves(Move* moves, int count) {
-    // Insertion sort: stable, in place, and quick on the short lists of most nodes.
+namespace {
+
+// Merge buffer of the sort; a sort finishes before the search goes deeper, so one suffices.
+Move SortBuffer[MoveListSize];
+constexpr int SortRun = 8;
+
+void InsertionSort(Move* moves, int count) {
     for (int i = 1; i < count; ++i) {
         const Move move = moves[i];
         int j = i;
@@ -88,6 +93,36 @@ void SortMoves(Move* moves, int count) {
         }
         moves[j] = move;
     }
+}
+
+// Merges two sorted runs; on equal scores the left run goes first, which keeps the sort stable.
+void MergeRuns(const Move* left, const Move* middle, const Move* end, Move* out) {
+    const Move* right = middle;
+    while (left < middle && right < end) *out++ = left->score >= right->score ? *left++ : *right++;
+    while (left < middle) *out++ = *left++;
+    while (right < end) *out++ = *right++;
+}
+
+}  // namespace
+
+void SortMoves(Move* moves, int count) {
+    // Bottom-up merge sort over short insertion-sorted runs: stable, and no allocation.
+    for (int start = 0; start < count; start += SortRun)
+        InsertionSort(moves + start, count - start < SortRun ? count - start : SortRun);
+    Move* source = moves;
+    Move* target = SortBuffer;
+    for (int width = SortRun; width < count; width *= 2) {
+        for (int lo = 0; lo < count; lo += 2 * width) {
+            const int mid = lo + width < count ? lo + width : count;
+            const int hi = lo + 2 * width < count ? lo + 2 * width : count;
+            MergeRuns(source + lo, source + mid, source + hi, target + lo);
+        }
+        Move* swap = source;
+        source = target;
+        target = swap;
+    }
+    if (source != moves)
+        for (int i = 0; i < count; ++i) moves[i] = source[i];
 }
 
 }  // namespace mirabel
