@@ -13,6 +13,30 @@ std::int32_t MaterialBalance(int side, const Position& position) {
     return side == 0 ? total : -total;
 }
 
+namespace {
+
+// The capture sequence on t, the mover's piece already standing there: each side recaptures
+// with the first attacker found, at most 10 times. Returns the balance from the mover's view
+// and sets `captures` to the number of captures made.
+std::int32_t CaptureSequence(int side, PieceCode* board, int t, int& captures) {
+    int s = side;
+    int sign = 1;
+    std::int32_t total = 0;
+    for (captures = 0; captures < 10; ++captures) {
+        const int n = FindAttacker(s, board, t);
+        if (n == NoSquare) break;
+        const std::int32_t value = ExchangeValue[board[t]];
+        total -= sign * (value < 0 ? -value : value);
+        board[t] = board[n];
+        board[n] = 0;
+        sign = -sign;
+        s = 1 - s;
+    }
+    return total;
+}
+
+}  // namespace
+
 std::int32_t ExchangeScore(int side, Position& position, const Move& move) {
     // Only the board changes during the sequence, so only the board is saved.
     PieceCode saved[SquareCount];
@@ -25,21 +49,22 @@ std::int32_t ExchangeScore(int side, Position& position, const Move& move) {
     } else {
         board[t] = static_cast<PieceCode>(SignOf(side) * -move.from);
     }
-    int s = side;
-    int sign = 1;
-    std::int32_t total = 0;
-    for (int capture = 0; capture < 10; ++capture) {
-        const int n = FindAttacker(s, board, t);
-        if (n == NoSquare) break;
-        const std::int32_t value = ExchangeValue[board[t]];
-        total -= sign * (value < 0 ? -value : value);
-        board[t] = board[n];
-        board[n] = 0;
-        sign = -sign;
-        s = 1 - s;
-    }
+    int captures = 0;
+    const std::int32_t total = CaptureSequence(side, board, t, captures);
     std::memcpy(position.board, saved, sizeof saved);
     return total;
+}
+
+DropExchange DropExchangeOn(int side, Position& position, int square) {
+    PieceCode saved[SquareCount];
+    std::memcpy(saved, position.board, sizeof saved);
+    // Any piece of the side stands in for the dropped one: attackers ignore what stands on the
+    // square, and only the first capture looks at its value.
+    position.board[square] = static_cast<PieceCode>(SignOf(side) * Gold);
+    int captures = 0;
+    const std::int32_t total = CaptureSequence(side, position.board, square, captures);
+    std::memcpy(position.board, saved, sizeof saved);
+    return DropExchange{captures > 0, captures > 0 ? total + ExchangeValue[Gold] : 0};
 }
 
 }  // namespace mirabel

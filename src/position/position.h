@@ -230,6 +230,15 @@ std::int32_t MaterialBalance(int side, const Position& position);
 // Static estimate of the capture sequence the move starts on its target square.
 std::int32_t ExchangeScore(int side, Position& position, const Move& move);
 
+// The estimate of a drop on a square splits into the dropped piece's value, lost at the first
+// recapture, and the rest of the sequence, which does not depend on the kind dropped: the
+// ExchangeScore of a drop of kind k is `attacked ? rest - ExchangeValue[k] : 0`.
+struct DropExchange {
+    bool attacked;
+    std::int32_t rest;
+};
+DropExchange DropExchangeOn(int side, Position& position, int square);
+
 // ---------------------------------------------------------------------------------------------
 // SFEN
 // ---------------------------------------------------------------------------------------------

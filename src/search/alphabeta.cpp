@@ -44,6 +44,7 @@ int LateMoveReduction(const Move& move) {
 
 // Scores every move for ordering; returns false when a move can capture the king.
 bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known) {
+    BeginMoveScoring();
     for (int i = 0; i < count; ++i) {
         if (AbsCode(GamePosition.board[list[i].to]) == KingKind) return false;
         list[i].score = OrderingScore(side, GamePosition, list[i], known);
@@ -123,8 +124,10 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
         } else {
             v = -AlphaBeta(1 - side, -alpha - 1, -alpha, childDepth, ply + 1, noNull);
         }
-        // A pawn drop that leaves the opponent without a legal reply is illegal in shogi.
-        if (move.from == -Pawn && v == -ScoreNoMove) {
+        // A pawn drop that mates is illegal in shogi. ScoreNoMove alone does not say so: a side
+        // mated further down the line scores the same, so the rules decide (rarely reached).
+        if (move.from == -Pawn && v == -ScoreNoMove && InCheck[ply + 1] &&
+            !HasLegalMove(1 - side, GamePosition)) {
             GamePosition = snapshot;
             continue;
         }

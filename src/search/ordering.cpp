@@ -10,8 +10,29 @@ std::uint16_t HistoryGood[100][SquareCount];
 std::uint16_t HistoryTried[100][SquareCount];
 
 namespace {
+
 std::uint32_t RandomState = 1;
+
+// Drop estimates of the node being scored, one per target square: every kind dropped on a
+// square shares the same recapture sequence.
+std::uint64_t ScoringNode = 0;
+std::uint64_t DropEstimateNode[SquareCount];
+DropExchange DropEstimate[SquareCount];
+
+int DropExchangeScore(int side, Position& position, const Move& move) {
+    const int t = move.to;
+    if (DropEstimateNode[t] != ScoringNode) {
+        DropEstimate[t] = DropExchangeOn(side, position, t);
+        DropEstimateNode[t] = ScoringNode;
+    }
+    return DropEstimate[t].attacked ? DropEstimate[t].rest - ExchangeValue[-move.from] : 0;
+}
+
 }  // namespace
+
+void BeginMoveScoring() {
+    ++ScoringNode;
+}
 
 void SeedOrderingRandom(std::uint32_t state) {
     RandomState = state;
@@ -68,7 +89,7 @@ int OrderingScore(int side, Position& position, Move& move, const OrderingMoves&
         score = base + HistoryGood[move.from + 10][move.to] * 3000 /
                            (HistoryTried[move.from + 10][move.to] + 1);
         if (move.from < 0) {
-            exchange = ExchangeScore(side, position, move);
+            exchange = DropExchangeScore(side, position, move);
             exchangeUsed = true;
             score += exchange;
         }

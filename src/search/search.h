@@ -81,6 +81,8 @@ struct OrderingMoves {
     Move pv;
 };
 
+// Starts the scoring of a new node's moves (drop estimates are shared within one node).
+void BeginMoveScoring();
 // Sets `capture` and returns the ordering score of one move (the random part drawn last).
 int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known);
 
