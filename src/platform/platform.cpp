@@ -92,6 +92,12 @@ void SetTextAttribute(TextAttribute attribute) {
 #endif
 }
 
+void RestoreTextAttributes() {
+#ifndef _WIN32
+    if (AttributesOn()) std::fputs("\x1b[0m", stdout);
+#endif
+}
+
 void EndProcess(int status) {
     std::fflush(stdout);
     std::_Exit(status);

@@ -21,6 +21,9 @@ std::uint32_t TickCount();
 // Console text attributes of the board display.
 enum class TextAttribute { Normal, Highlight };
 void SetTextAttribute(TextAttribute attribute);
+// Gives the terminal back its own colours at the end of the console game (a no-op where the
+// console keeps attributes per character, as on Windows).
+void RestoreTextAttributes();
 // Whether attributes reach the console: by default only when standard output is a terminal.
 void ForceTextAttributes(bool enabled);
 

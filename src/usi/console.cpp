@@ -63,10 +63,8 @@ int WaitForKey() {
     return std::getchar();
 }
 
-}  // namespace
-
-void ConsoleGame() {
-    SetUpConsoleGame();
+// Plays up to the move limit, one move per character read; returns at the end of input.
+void PlayConsoleMoves() {
     int side = 1;
     for (int moveCount = 0; moveCount < ConsoleMoveLimit; ++moveCount) {
         if (!SearchConsoleMove(side)) break;
@@ -78,6 +76,15 @@ void ConsoleGame() {
         if (WaitForKey() == EOF) return;
     }
     WaitForKey();
+}
+
+}  // namespace
+
+void ConsoleGame() {
+    SetUpConsoleGame();
+    PlayConsoleMoves();
+    RestoreTextAttributes();
+    std::fflush(stdout);
 }
 
 }  // namespace mirabel
