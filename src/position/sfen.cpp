@@ -40,16 +40,21 @@ bool ReadBoard(const std::string& text, Position& out, std::string& error) {
     int row = 0, col = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
+        const bool digit = c >= '1' && c <= '9';
+        if (digit && i > 0 && text[i - 1] >= '0' && text[i - 1] <= '9')
+            return error = "two counts of empty squares in a row", false;
         if (c == '/') {
             if (col != 9 || row == 8) return error = "a rank does not hold nine squares", false;
             ++row;
             col = 0;
-        } else if (c >= '1' && c <= '9') {
+        } else if (digit) {
             col += c - '0';
             if (col > 9) return error = "a rank holds more than nine squares", false;
         } else {
             const bool promoted = c == '+';
-            const char letter = promoted ? (i + 1 < text.size() ? text[++i] : '\0') : c;
+            if (promoted && i + 1 == text.size())
+                return error = "a promotion mark without a piece letter", false;
+            const char letter = promoted ? text[++i] : c;
             int kind = KindOfLetter(letter);
             if (kind == 0)
                 return error = std::string("unknown piece letter in board: ") + letter, false;
