@@ -7,9 +7,22 @@
 
 namespace mirabel {
 
-// Capacity of one move list. A side's pseudo-legal list is bounded by what its pieces on the
-// board can do plus one drop per kind in hand and empty square; that bound stays below this
-// capacity for every position with at most the game's pieces (the movegen tests check it).
+// Capacity of one move list. Bounds over every position the SFEN reader accepts (two kings,
+// at most the game's other 38 pieces):
+// - One piece on the board writes at most: pawn 1, lance 8, knight 4, silver 10 (five targets,
+//   two forms each), gold and promoted minor pieces 6, king 8, bishop and rook 16 (one record
+//   per target), horse and dragon 20.
+// - Drops write one record per kind in hand and empty square of its range: at most 72 for the
+//   pawn and the lance, 63 for the knight, and 79 - n for the others when n pieces of the side
+//   stand on the board beside the two kings.
+// Summing both over how many pieces of each kind stand on the board (at their best form) or lie
+// in hand, and maximising, gives 591 records for GenerateMoves (10 P, L, 4 N, S, 4 G, B, R in
+// hand; 8 tokins, 3 lances, 3 silvers, a horse and a dragon on the board). GenerateCaptures
+// writes a subset of the board moves. GenerateEvasions writes at most 8 king moves, 18 moves
+// onto each of at most 8 target squares (10 step and knight sources, 8 rays) and 7 x 7 drops:
+// 201, repeats included. GenerateLegalMoves adds the non-promoting forms (a rook or bishop in
+// the zone up to 32 records, a lance 10, a pawn 2), which raises the same maximum to 621. The
+// longest lists found by searching placements hold 570 (full) and 595 (full rules) records.
 constexpr int MoveListSize = 1024;
 using MoveList = Move[MoveListSize];
 
