@@ -15,7 +15,7 @@ std::uint32_t RandomState = 1;
 
 // Drop estimates of the node being scored, one per target square: every kind dropped on a
 // square shares the same recapture sequence.
-std::uint64_t ScoringNode = 0;
+std::uint64_t ScoringNode = 1;  // never equal to a zero-filled stamp
 std::uint64_t DropEstimateNode[SquareCount];
 DropExchange DropEstimate[SquareCount];
 

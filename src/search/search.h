@@ -83,7 +83,8 @@ struct OrderingMoves {
 
 // Starts the scoring of a new node's moves (drop estimates are shared within one node).
 void BeginMoveScoring();
-// Sets `capture` and returns the ordering score of one move (the random part drawn last).
+// Sets `capture` and returns the ordering score of one move; the random part is drawn only
+// for a move that matches none of the known moves.
 int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known);
 
 // History updates of a quiet move after its search (tried) and on a cutoff (good).

@@ -46,10 +46,12 @@ void InputReader() {
     bool inLongLine = false;  // the last read filled the buffer without reaching a line feed
     // End of input ends the engine like "quit": nothing more can arrive.
     while (std::fgets(buffer, InputBufferSize, stdin) != nullptr) {
-        // Only a line feed is removed: a piece of an over-long line keeps all its characters.
+        // Only a line end is removed: a piece of an over-long line keeps all its characters.
+        // A carriage return before the line feed goes too, for front ends that send CRLF.
         const std::size_t length = std::strlen(buffer);
         const bool wholeLine = length > 0 && buffer[length - 1] == '\n';
         if (wholeLine) buffer[length - 1] = '\0';
+        if (wholeLine && length > 1 && buffer[length - 2] == '\r') buffer[length - 2] = '\0';
         // The line feed that ends an over-long line is not an empty line of its own.
         const bool onlyTheEnd = inLongLine && length == 1 && wholeLine;
         inLongLine = length == InputBufferSize - 1 && !wholeLine;
