@@ -68,6 +68,15 @@ constexpr std::int8_t PromoteKind[16] = {0, 9, 10, 11, 12, 5, 13, 14, 8, 9, 10, 
 // Hand slot a captured kind goes to; -1 for empty, king and blocker.
 constexpr std::int8_t HandSlot[16] = {-1, 0, 1, 2, 3, 4, 5, 6, -1, 0, 1, 2, 3, 5, 6, -1};
 
+// CSA name of a piece code's kind ("FU" .. "RY"); the empty string for 0 and for anything that
+// is not a piece, so a stray record never reads outside the table.
+inline constexpr const char* CsaPieceNames[15] = {"",   "FU", "KY", "KE", "GI", "KI", "KA", "HI",
+                                                  "OU", "TO", "NA", "NK", "NG", "UM", "RY"};
+constexpr const char* CsaPieceName(int code) {
+    const int kind = code < 0 ? -code : code;
+    return kind < 15 ? CsaPieceNames[kind] : "";
+}
+
 // PromotedCode[code + 14]: the promoted form of a piece code, sign kept.
 inline constexpr int PromotedCode(int code) {
     return code < 0 ? -PromoteKind[-code] : PromoteKind[code];

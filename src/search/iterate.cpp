@@ -9,14 +9,6 @@ int IterationDepth = 0;
 
 namespace {
 
-constexpr const char* PieceNames[15] = {"",   "FU", "KY", "KE", "GI", "KI", "KA", "HI",
-                                        "OU", "TO", "NA", "NK", "NG", "UM", "RY"};
-
-const char* PieceName(int code) {
-    const int kind = AbsCode(code);
-    return kind < 15 ? PieceNames[kind] : "";
-}
-
 int FileOf(int sq) {
     return 9 - sq % 9;
 }
@@ -37,11 +29,11 @@ const char* MoveNumericText(const Move& move) {
     static char text[32];
     if (move.from < 0) {
         std::snprintf(text, sizeof text, "00%d%d%s", FileOf(move.to), RankOf(move.to),
-                      PieceName(-move.from));
+                      CsaPieceName(-move.from));
     } else {
         std::snprintf(text, sizeof text, move.promote ? "%d%d%d%d%s!" : "%d%d%d%d%s",
                       FileOf(move.from), RankOf(move.from), FileOf(move.to), RankOf(move.to),
-                      PieceName(move.piece));
+                      CsaPieceName(move.piece));
     }
     return text;
 }

@@ -14,23 +14,15 @@ Position LastShownBoard;
 // Set until the first board is shown, which has nothing to compare with.
 bool FirstBoard = true;
 
-constexpr const char* PieceNames[15] = {"",   "FU", "KY", "KE", "GI", "KI", "KA", "HI",
-                                        "OU", "TO", "NA", "NK", "NG", "UM", "RY"};
-
 // Hand entries by hand slot (P L N S G B R); printed from the rook slot down.
 constexpr const char* HandEntries[HandSlots] = {"00FU", "00KY", "00KE", "00GI",
                                                 "00KI", "00KA", "00HI"};
-
-const char* PieceName(int code) {
-    const int kind = AbsCode(code);
-    return kind < 15 ? PieceNames[kind] : "??";
-}
 
 void PrintCell(int code) {
     if (code == 0)
         std::fputs(" * ", stdout);
     else
-        std::printf("%c%s", code > 0 ? '+' : '-', PieceName(code));
+        std::printf("%c%s", code > 0 ? '+' : '-', CsaPieceName(code));
 }
 
 void PrintRank(const Position& position, int row) {
