@@ -14,6 +14,7 @@
 
 #include "movegen/movegen.h"
 #include "position/position.h"
+#include "usi/usi.h"
 
 namespace mirabel {
 namespace {
@@ -23,31 +24,9 @@ constexpr int MaxPerftDepth = 30;
 // One list per ply, reused: the walk allocates nothing.
 MoveList PlyMoves[MaxPerftDepth + 1];
 
-// USI text of a move: "7g7f", "8h2b+", "P*5e".
-std::string MoveText(const Move& move) {
-    std::string text;
-    if (move.from < 0) {
-        text += "PLNSGBR"[-move.from - 1];
-        text += '*';
-    } else {
-        text += static_cast<char>('9' - ColOf(move.from));
-        text += static_cast<char>('a' + RowOf(move.from));
-    }
-    text += static_cast<char>('9' - ColOf(move.to));
-    text += static_cast<char>('a' + RowOf(move.to));
-    if (move.from >= 0 && move.promote) text += '+';
-    return text;
-}
-
-// The search's own node: evasions when in check, else the full list.
-int GenerateWalkedMoves(int side, Position& position, Move* out) {
-    if (InCheckNow(side, position)) return GenerateEvasions(side, position, out);
-    return GenerateMoves(side, position, out);
-}
-
 std::uint64_t CountWalked(int side, Position& position, int depth, int ply) {
     Move* moves = PlyMoves[ply];
-    const int count = GenerateWalkedMoves(side, position, moves);
+    const int count = GenerateSearchMoves(side, position, moves);
     const Position saved = position;
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
@@ -77,7 +56,7 @@ std::uint64_t CountLegal(int side, Position& position, int depth, int ply) {
 std::uint64_t Divide(int side, Position& position, int depth, bool rules) {
     Move* moves = PlyMoves[0];
     const int count = rules ? GenerateLegalMoves(side, position, moves)
-                            : GenerateWalkedMoves(side, position, moves);
+                            : GenerateSearchMoves(side, position, moves);
     const Position saved = position;
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
@@ -87,8 +66,7 @@ std::uint64_t Divide(int side, Position& position, int depth, bool rules) {
             if (depth > 1)
                 n = rules ? CountLegal(1 - side, position, depth - 1, 1)
                           : CountWalked(1 - side, position, depth - 1, 1);
-            std::printf("%s: %llu\n", MoveText(moves[i]).c_str(),
-                        static_cast<unsigned long long>(n));
+            std::printf("%s: %llu\n", MoveToUsi(moves[i]), static_cast<unsigned long long>(n));
             total += n;
         }
         position = saved;

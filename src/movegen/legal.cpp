@@ -10,14 +10,12 @@ bool LeavesKingAttacked(int side, const Position& after, const Move& move) {
     return FindAttacker(side, after.board, k) != NoSquare;
 }
 
-namespace {
-
-// The pseudo-legal list the search itself would walk at this node.
-int GenerateSearchMoves(int side, const Position& position, Move* out) {
-    Position scratch = position;
-    if (InCheckNow(side, scratch)) return GenerateEvasions(side, scratch, out);
+int GenerateSearchMoves(int side, Position& position, Move* out) {
+    if (InCheckNow(side, position)) return GenerateEvasions(side, position, out);
     return GenerateMoves(side, position, out);
 }
+
+namespace {
 
 // A promoting record whose non-promoting form the rules allow but the generators never list:
 // true when the piece could still move from the target unpromoted.
@@ -64,8 +62,7 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool evasions = InCheckNow(side, scratch);
-    const int count =
-        evasions ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, position, pseudo);
+    const int count = GenerateSearchMoves(side, scratch, pseudo);
     int n = 0;
     for (int i = 0; i < count; ++i) {
         const Move& move = pseudo[i];
@@ -87,7 +84,8 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
 
 bool HasLegalMove(int side, const Position& position) {
     Move pseudo[MoveListSize];
-    const int count = GenerateSearchMoves(side, position, pseudo);
+    Position scratch = position;
+    const int count = GenerateSearchMoves(side, scratch, pseudo);
     for (int i = 0; i < count; ++i)
         if (IsLegal(side, position, pseudo[i])) return true;
     return false;

@@ -76,6 +76,9 @@ inline bool InCheckNow(int side, const Position& position) {
     return FindAttacker(side, position.board, position.kingSquare[side]) != NoSquare;
 }
 
+// The list the search walks at a node: evasions when `side` is in check, else every move.
+int GenerateSearchMoves(int side, Position& position, Move* out);
+
 // After MakeMove of `move` by `side`: true when the move left the own king attacked.
 // Drops are never tested (a drop cannot uncover the own king).
 bool LeavesKingAttacked(int side, const Position& after, const Move& move);
