@@ -1,0 +1,233 @@
+// The position module: the key generator's stream, the record's invariants over random games,
+// attack tests, the exchange estimate and the SFEN reader.
+#include "position/position.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <random>
+#include <span>
+#include <string>
+#include <tuple>
+
+#include "movegen/movegen.h"
+
+namespace mirabel {
+namespace {
+
+// "5e" -> 40: the file digit 9..1 gives col 0..8, the rank letter a..i gives row 0..8.
+constexpr auto Sq = [](const char* usi) { return (usi[1] - 'a') * 9 + (9 - (usi[0] - '0')); };
+
+// "7g7f", "8h2b+" or "B*5e".
+Move UsiMove(const std::string& text) {
+    Move move = NoMoveRecord;
+    const int drop = static_cast<int>(std::string(" PLNSGBR").find(text[0]));
+    move.from = static_cast<std::int8_t>(text[1] == '*' ? -drop : Sq(text.c_str()));
+    move.to = static_cast<std::int8_t>(Sq(text.c_str() + 2));
+    move.promote = text.size() == 5;
+    return move;
+}
+
+// The position an SFEN describes, with its balance set; a refused text fails the test.
+Position FromSfen(const std::string& sfen, int& side) {
+    Position position;
+    std::memset(&position, 0, sizeof position);
+    std::string error;
+    EXPECT_TRUE(ReadSfen(sfen, position, side, error)) << sfen << ": " << error;
+    position.material = MaterialBalance(0, position);
+    return position;
+}
+
+// Every byte, padding included: the search restores a record by block copy.
+bool Same(const Position& a, const Position& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
+}
+
+// Marsaglia's xorshift128 with its published seeds, written here independently of the engine:
+// 0 when the keys of a fresh process's first two games follow its stream.
+int CheckKeysOfAFreshProcess() {
+    std::uint32_t x = 123456789, y = 362436069, z = 521288629, w = 88675123, t = 0;
+    const auto next = [&]() -> std::uint64_t {
+        t = x ^ (x << 11), x = y, y = z, z = w;
+        return w ^= (w >> 19) ^ t ^ (t >> 8);
+    };
+    const auto keysFollow = [&] {
+        for (const auto& row : HashKeys)  // row 32 (eighteen pawns in hand) comes last
+            for (const std::uint64_t key : row)
+                if (const std::uint64_t low = next(); key != low + (next() << 31)) return false;
+        return true;
+    };
+    NewGame();
+    if (HashKeys[0][0] != 3701687786ull + (458299110ull << 31) || !keysFollow()) return 1;
+    NewGame();  // no new seed: the next game's keys continue the stream
+    return keysFollow() ? 0 : 2;
+}
+
+// The generator is seeded once per process, so the first game's keys are only observable in
+// a process that has not started a game yet: the death-test child is such a process.
+TEST(KeyGeneratorDeathTest, FirstGamesOfAProcessFollowTheReferenceStream) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(CheckKeysOfAFreshProcess()), ::testing::ExitedWithCode(0), "");
+}
+
+// Tries every legal move the way the search does (inspect, make, copy the saved record back)
+// and plays a random one: GivesCheck and ExchangeScore leave the record untouched, MakeMove
+// keeps key and balance, GivesCheck agrees with the attack test after the move, and the SFEN
+// text carries board, hands, king squares and key.
+TEST(Position, InvariantsHoldOverRandomGames) {
+    NewGame();
+    const char* starts[] = {
+        StartSfen, "4k4/9/9/9/9/9/9/9/4K4 b RBGSNLPrbgsnl17p 1",
+        "ln1g3nl/1r2k1s2/p2pp1bpp/2p2pp2/1p7/2PP5/PPB1PPPPP/2R1K4/LNSG1GSNL w Sg 1"};
+    std::mt19937 random(20240611);
+    static MoveList moves;
+    int captures = 0, promotions = 0, drops = 0, checks = 0, side = 0, count = 0;
+    for (int game = 0; game < 60; ++game) {
+        Position p = FromSfen(starts[game % 3], side), saved;
+        for (int ply = 0; ply < 150 && (count = GenerateLegalMoves(side, p, moves)) > 0; ++ply) {
+            std::memcpy(&saved, &p, sizeof saved);
+            const std::string at = WriteSfen(saved, side) + " move ";
+            for (const Move& m : std::span(moves, count)) {
+                const int gives = GivesCheck(side, p, m);
+                ExchangeScore(side, p, m);
+                ASSERT_TRUE(Same(saved, p)) << at << &m - moves;
+                captures += m.from >= 0 && p.board[m.to] != 0, promotions += m.promote;
+                drops += m.from < 0, checks += gives;
+                MakeMove(side, p, m);
+                Position fresh = p;
+                ComputeHashKey(fresh);
+                ASSERT_TRUE(p.hashKey == fresh.hashKey && p.material == MaterialBalance(0, p))
+                    << at << &m - moves;
+                ASSERT_EQ(gives, InCheckNow(1 - side, p) ? 1 : 0) << at << &m - moves;
+                std::memcpy(&p, &saved, sizeof p);
+            }
+            MakeMove(side, p, moves[std::uniform_int_distribution<int>(0, count - 1)(random)]);
+            side = 1 - side;
+            const Position reread = FromSfen(WriteSfen(p, side), side);
+            const std::size_t head = offsetof(Position, kingSquare) + sizeof p.kingSquare;
+            ASSERT_TRUE(std::memcmp(&reread, &p, head) == 0 && reread.hashKey == p.hashKey)
+                << WriteSfen(p, side);
+        }
+    }
+    EXPECT_TRUE(captures > 1000 && promotions > 100 && drops > 1000 && checks > 100)
+        << captures << " " << promotions << " " << drops << " " << checks;
+}
+
+using Probes = std::initializer_list<std::tuple<const char*, const char*, int>>;
+
+// Applies a probe (FindAttacker, GivesCheck, ExchangeScore) for the side to move to a square or
+// move given as text; the record must be left as it was.
+template <typename Function>
+void ExpectProbes(Function function, Probes probes) {
+    NewGame();
+    for (const auto& [sfen, text, expected] : probes) {
+        int side = 0;
+        Position p = FromSfen(sfen, side), before;
+        std::memcpy(&before, &p, sizeof p);
+        EXPECT_EQ(function(side, p, text), expected) << sfen << " " << text;
+        EXPECT_TRUE(Same(before, p)) << sfen << " " << text;
+    }
+}
+
+// GivesCheck and ExchangeScore of a move in USI text.
+template <auto Of>
+int MoveProbe(int side, Position& p, const char* move) {
+    return Of(side, p, UsiMove(move));
+}
+
+TEST(Position, AttacksSeeLinesUpToTheFirstPiece) {
+    const auto attacker = [](int side, Position& p, const char* square) {
+        return FindAttacker(side, p.board, Sq(square));
+    };
+    ExpectProbes(attacker, {{"4l4/9/9/9/4K4/9/9/9/k8 b - 1", "5e", Sq("5a")},
+                            // Blocked by its own pawn; looking backwards.
+                            {"4l4/4p4/9/9/4K4/9/9/9/k8 b - 1", "5e", NoSquare},
+                            {"k8/9/9/9/4K4/9/9/4l4/9 b - 1", "5e", NoSquare},
+                            {"K8/9/9/9/4k4/9/9/9/4L4 w - 1", "5e", Sq("5i")},
+                            // Steps come before lines; a horse steps orthogonally.
+                            {"k8/9/5n3/9/4K3r/9/9/9/9 b - 1", "5e", Sq("4c")},
+                            {"k8/9/9/4+b4/4K4/9/9/9/9 b - 1", "5e", Sq("5d")},
+                            // The occupant of the square itself is ignored.
+                            {"k8/9/9/9/4p4/4G4/9/9/8K w - 1", "5e", Sq("5f")}});
+    // Drops by step, along the file and blocked; the silver's discovered check; a promotion.
+    ExpectProbes(MoveProbe<GivesCheck>, {{"4k4/9/9/9/9/9/9/9/K8 b L 1", "L*5b", 1},
+                                         {"4k4/9/9/9/9/9/9/9/K8 b L 1", "L*5d", 1},
+                                         {"4k4/9/4p4/9/9/9/9/9/K8 b L 1", "L*5d", 0},
+                                         {"k8/9/9/9/9/9/9/9/4K4 w r 1", "R*9i", 1},
+                                         {"4k4/9/9/9/4S4/9/9/4R4/K8 b - 1", "5e4d", 1},
+                                         {"4k4/9/9/9/4S4/9/9/4R4/K8 b - 1", "5e5d", 0},
+                                         {"4k4/6S2/9/9/9/9/9/9/K8 b - 1", "3b4a+", 1}});
+}
+
+TEST(Position, ExchangeFollowsTheRecaptures) {
+    int side = 0;
+    EXPECT_EQ(MaterialBalance(0, FromSfen("4k4/9/9/9/4+r4/9/9/2+P6/4K4 b 2Ng 1", side)),
+              534 - 945 + 2 * 257 - 444);
+    ExpectProbes(MoveProbe<ExchangeScore>,
+                 {// A pawn takes the silver, a gold takes back; the promotion is not lost.
+                  {"k8/4p4/9/5S3/9/9/9/9/8K b - 1", "4d5c+", -738},
+                  {"k8/4p4/9/3G1S3/9/9/9/9/8K b - 1", "4d5c+", -564},
+                  {"k8/9/9/9/9/3g5/9/4P4/8K w s 1", "S*5g", -564},
+                  // The gold leaves 5f: the rook behind takes back through it, the other rook
+                  // through the pawn's 5d.
+                  {"k8/9/9/4p4/9/4G4/9/9/8K b - 1", "5f5e", -888},
+                  {"k3r4/9/9/4p4/9/4G4/9/4R4/8K b - 1", "5f5e", -888 + 174 - 1284},
+                  // Ten captures in attacker order, then it stops with lances and rooks left.
+                  {"8k/4r4/3nln3/3gpg3/9/3GLG3/3NLN3/4R4/K8 b S 1", "S*5e",
+                   -738 + 888 - 888 + 174 - 464 + 888 - 888 + 514 - 514 + 514}});
+}
+
+// Round trips keep the text and build a consistent record; refused texts change nothing.
+TEST(Sfen, ReadsWhatItWritesAndRefusesMalformedOrImpossiblePositions) {
+    NewGame();
+    Position p, before;
+    int side = -1, number = -1;
+    std::string error;
+    for (const char* text : {"8l/1+R2+P1gk1/5+Bs1p/9/9/P1P1P1P2/9/2+b6/K1+n5L w GS2Pr2n10p 90",
+                             "+P3k3l/9/2N6/9/9/9/6n2/9/4K4 b 2R2B4G4S2N3L16p 1",
+                             "4k4/9/9/9/9/9/9/9/4K4 w 18p 7", StartSfen}) {
+        std::memset(&p, 0x5a, sizeof p);  // reading leaves the balance alone
+        ASSERT_TRUE(ReadSfen(text, p, side, number, error)) << text << ": " << error;
+        EXPECT_EQ(WriteSfen(p, side, number), text);
+        Position fresh = p;
+        ComputeHashKey(fresh);
+        EXPECT_TRUE(p.hashKey == fresh.hashKey && p.material == 0x5a5a5a5a) << text;
+    }
+    // The last text is the start position, which NewGame set up with the same keys.
+    EXPECT_EQ(std::memcmp(p.board, GamePosition.board, sizeof p.board), 0);
+    EXPECT_EQ(p.hashKey, GamePosition.hashKey);
+    std::memcpy(&before, &p, sizeof before);
+    for (const char* text : {
+             "",
+             "4k4/9/9/9/9/9/9/9/4K4 b",         // no hand
+             "4k4/9/9/9/9/9/9/9/4K4 b - 1 7",   // a field too many
+             "4k4/9/9/54/9/9/9/9/4K4 b - 1",    // a long rank
+             "4k4/9/9/9/9/9/9/4K4 b - 1",       // eight ranks
+             "4+k4/9/9/9/9/9/9/9/4K4 b - 1",    // a king cannot promote
+             "4k4/9/9/9/9/9/9/9/4K3+ b - 1",    // a mark on nothing
+             "4k4/9/9/9/9/9/9/9/4K4 x - 1",     // no such side
+             "4k4/9/9/9/9/9/9/9/4K4 b 2P3P 1",  // a kind written twice
+             "4k4/9/9/9/9/9/9/9/4K4 b K 1",     // a king in hand
+             "4k4/9/9/9/9/9/9/9/4K4 b 1234567890P 1",
+             "4k4/9/9/9/9/9/9/9/4K4 b 10P9p 1",  // nineteen pawns
+             "4k4/9/9/9/9/9/9/9/4K4 b - 99999999999",
+             "9/9/9/9/9/9/9/9/4K4 b - 1",       // a king missing
+             "4k4/9/9/9/9/9/9/9/3KK4 b - 1",    // two kings of a side
+             "+r3k4/9/9/9/9/9/9/9/4K4 b 2R 1",  // three rooks, the dragon counted as one
+             "4k4/N8/9/9/9/9/9/9/4K4 b - 1",    // a knight that can never move
+             "4k4/9/9/9/9/9/9/9/l3K4 b - 1",    // a side 1 lance that can never move
+         }) {
+        EXPECT_FALSE(ReadSfen(text, p, side, number, error)) << "accepted: " << text;
+        EXPECT_TRUE(Same(before, p) && side == 0 && number == 1) << text;
+        const auto printable = [](char c) { return c >= ' ' && c <= '~'; };
+        EXPECT_TRUE(!error.empty() && std::all_of(error.begin(), error.end(), printable)) << error;
+        error.clear();
+    }
+}
+
+}  // namespace
+}  // namespace mirabel
