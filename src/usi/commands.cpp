@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "usi/command_match.h"
 #include "usi/usi.h"
 
 namespace mirabel {

@@ -125,15 +125,15 @@ TEST(EngineSession, EachPhaseAnswersOnlyItsOwnCommands) {
     for (int i = 0; i < 150; ++i) burst += "i\nisready\n", replies += "readyok\nreadyok\n";
     // Leading parts of the keywords are answered like the keywords, the empty line like "usi".
     // The game phase ignores "usi" and "isready"; pondering prints nothing and a mate search is
-    // declined.
+    // declined. A carriage return before the line feed is not part of the command.
     engine.Send(
         "usi\nsetoption name USI_Hash value 256\nsetoptionfoo\nusi extra\nisready now\n"
-        "position startpos\ngo\ngo mate 1\ngameover\nstop\nisready\n\nu\nisrea\n" +
+        "position startpos\ngo\ngo mate 1\ngameover\nstop\nisready\n\nu\nisrea\nisready\r\n" +
         burst +
         "usinew\nisready\nusi\nposition startpos\ngo ponder\nstop\nponderhit\ngo ponder btime 1\n"
         "go mate 1000\ngo mate infinite\nstop\n");
-    EXPECT_EQ(engine.Lines(313), UsiReply + "readyok\n" + UsiReply + UsiReply + "readyok\n" +
-                                     replies +
+    EXPECT_EQ(engine.Lines(314), UsiReply + "readyok\n" + UsiReply + UsiReply +
+                                     "readyok\nreadyok\n" + replies +
                                      "checkmate notimplemented\ncheckmate notimplemented\n");
     EndSession(engine);
 }

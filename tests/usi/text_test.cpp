@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "usi/command_match.h"
 #include "usi/usi.h"
 
 namespace mirabel {
