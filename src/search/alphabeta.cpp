@@ -95,13 +95,13 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
                                    : GenerateMoves(side, GamePosition, list);
     if (count == 0) return ScoreNoMove;
     if (!ScoreMoves(side, list, count, known)) return ScoreKingCapture;
-    SortMoves(list, count);
 
     const int alphaIn = alpha;
     int bestScore = alpha - 1;
     int bestIndex = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
+        PutNextInOrder(list, count, i);
         const Move& move = list[i];
         InCheck[ply + 1] = static_cast<std::uint8_t>(GivesCheck(side, GamePosition, move));
         int childDepth = depth - OnePly;
@@ -184,10 +184,10 @@ int Quiescence(int side, int alpha, int beta, int ply) {
         const int exchange = ExchangeScore(side, GamePosition, list[i]);
         list[i].score = exchange < 0 ? -100000 : exchange;
     }
-    SortMoves(list, count);
 
     const Position snapshot = GamePosition;
     for (int i = 0; i < count; ++i) {
+        PutNextInOrder(list, count, i);
         const Move& move = list[i];
         // Losing captures, checks, and (after the first) captures that cannot reach alpha
         // are never searched.

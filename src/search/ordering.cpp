@@ -28,6 +28,13 @@ int DropExchangeScore(int side, Position& position, const Move& move) {
     return DropEstimate[t].attacked ? DropEstimate[t].rest - ExchangeValue[-move.from] : 0;
 }
 
+// How often the move's squares caused a cutoff against how often they were tried; most pairs
+// never did, and those skip the division.
+int HistoryScore(const Move& move) {
+    const int good = HistoryGood[move.from + 10][move.to];
+    return good == 0 ? 0 : good * 3000 / (HistoryTried[move.from + 10][move.to] + 1);
+}
+
 }  // namespace
 
 void BeginMoveScoring() {
@@ -86,8 +93,7 @@ int OrderingScore(int side, Position& position, Move& move, const OrderingMoves&
         score = base + exchange + 10000;
     } else {
         move.capture = 0;
-        score = base + HistoryGood[move.from + 10][move.to] * 3000 /
-                           (HistoryTried[move.from + 10][move.to] + 1);
+        score = base + HistoryScore(move);
         if (move.from < 0) {
             exchange = DropExchangeScore(side, position, move);
             exchangeUsed = true;
@@ -119,12 +125,45 @@ void InsertionSort(Move* moves, int count) {
 // Merges two sorted runs; on equal scores the left run goes first, which keeps the sort stable.
 void MergeRuns(const Move* left, const Move* middle, const Move* end, Move* out) {
     const Move* right = middle;
-    while (left < middle && right < end) *out++ = left->score >= right->score ? *left++ : *right++;
+    // Written without a branch on the comparison: scores are close to random, so a branch
+    // would be mispredicted about half the time.
+    while (left < middle && right < end) {
+        const bool takeLeft = left->score >= right->score;
+        *out++ = *(takeLeft ? left : right);
+        left += takeLeft;
+        right += !takeLeft;
+    }
     while (left < middle) *out++ = *left++;
     while (right < end) *out++ = *right++;
 }
 
 }  // namespace
+
+namespace {
+
+// The first moves are picked one at a time, the rest sorted at once.
+constexpr int PickedMoves = 3;
+
+// Moves the first of the best-scored moves from index on to index, shifting the moves it
+// passes one place on, so their order is kept.
+void PickBest(Move* moves, int count, int index) {
+    int best = index;
+    for (int i = index + 1; i < count; ++i)
+        if (moves[i].score > moves[best].score) best = i;
+    if (best == index) return;
+    const Move chosen = moves[best];
+    for (int i = best; i > index; --i) moves[i] = moves[i - 1];
+    moves[index] = chosen;
+}
+
+}  // namespace
+
+void PutNextInOrder(Move* moves, int count, int index) {
+    if (index < PickedMoves)
+        PickBest(moves, count, index);
+    else if (index == PickedMoves)
+        SortMoves(moves + index, count - index);
+}
 
 void SortMoves(Move* moves, int count) {
     // Bottom-up merge sort over short insertion-sorted runs: stable, and no allocation.

@@ -93,6 +93,10 @@ void AddGood(const Move& move, int depth);
 
 // Stable sort of a move list, descending by score.
 void SortMoves(Move* moves, int count);
+// Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
+// moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
+// Call it for index 0, 1, 2, ... in turn.
+void PutNextInOrder(Move* moves, int count, int index);
 
 // Prints one report line with the root variation and `score`.
 void ReportSearch(int score);
