@@ -258,9 +258,15 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
         std::vector<Move> reference(sorted, sorted + count);
         std::stable_sort(reference.begin(), reference.end(),
                          [](const Move& a, const Move& b) { return a.score > b.score; });
+        // Whole at once, or picked move by move as a node walks its list: the same order.
+        static Move picked[MoveListSize];
+        std::copy(sorted, sorted + count, picked);
         SortMoves(sorted, count);
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
+            PutNextInOrder(picked, count, i);
             ASSERT_TRUE(SameMove(sorted[i], reference[i]) && sorted[i].score == reference[i].score);
+            ASSERT_TRUE(SameMove(picked[i], reference[i]));
+        }
     }
 }
 
