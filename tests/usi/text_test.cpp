@@ -40,6 +40,23 @@ TEST(UsiNotation, NextTokenTakes255CharactersButNot256) {
     EXPECT_STREQ(token, "");
 }
 
+TEST(UsiNotation, MoveTextBothWays) {
+    NewGame();
+    Position p{};
+    int side = 0;
+    std::string error;
+    ASSERT_TRUE(ReadSfen("4k4/9/9/9/9/9/9/9/1B2K4 b G 1", p, side, error));
+    Move move{};
+    // A board move, a promotion and its refusal of an extra mark, a drop, and no move at all.
+    for (const char* text : {"8i7h", "8i2c+", "G*5e"}) {
+        ASSERT_TRUE(ParseUsiMove(text, 0, p, move)) << text;
+        EXPECT_STREQ(MoveToUsi(move), text);
+    }
+    EXPECT_FALSE(ParseUsiMove("8i2c*", 0, p, move));
+    EXPECT_TRUE(ParseUsiMove("g*5e", 0, p, move) && std::string(MoveToUsi(move)) == "G*5e");
+    EXPECT_STREQ(MoveToUsi(NoMoveRecord), "resign");
+}
+
 TEST(UsiNotation, PositionLinesReplayUpToTheFirstTokenThatIsNotALegalMove) {
     const std::string prior = "position startpos moves 7g7f 3c3d 2g2f", tooLong(300, '7');
     const std::string start = StartSfen, two = "position startpos moves 7g7f 3c3d ";
