@@ -67,7 +67,7 @@ int GenerateInterpositionDrops(int side, const Position& position, Move* out, co
         if (hand[kind - 1] == 0) continue;
         for (int i = 0; i < count; ++i) {
             const int sq = squares[i];
-            if (position.board[sq] != 0 || !DropRangeAllows(side, kind, sq)) continue;
+            if (position.board[sq] != 0 || !CanMoveFrom(side, kind, sq)) continue;
             if (kind == Pawn && fileHasPawn[ColOf(sq)]) continue;
             out[n++] = DropMove(kind, sq);
         }

@@ -113,14 +113,6 @@ int GenerateMoves(int side, const Position& position, Move* out) {
     return n + GenerateDrops(side, position, out + n);
 }
 
-// Squares a dropped piece of `kind` may land on for `side`: it must be able to move again.
-bool DropRangeAllows(int side, int kind, int sq) {
-    const int relativeRow = side == 0 ? RowOf(sq) : 8 - RowOf(sq);
-    if (kind == Pawn || kind == Lance) return relativeRow >= 1;
-    if (kind == Knight) return relativeRow >= 2;
-    return true;
-}
-
 void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
     const int pawn = SignOf(side) * Pawn;
     for (bool& flag : fileHasPawn) flag = false;

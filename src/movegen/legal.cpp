@@ -17,26 +17,6 @@ int GenerateSearchMoves(int side, Position& position, Move* out) {
 
 namespace {
 
-// A promoting record whose non-promoting form the rules allow but the generators never list:
-// true when the piece could still move from the target unpromoted.
-bool NeedsUnpromotedTwin(int side, const Move& move) {
-    const int kind = AbsCode(move.piece);
-    const int relativeRow = side == 0 ? RowOf(move.to) : 8 - RowOf(move.to);
-    switch (kind) {
-        case Pawn:
-        case Lance:
-            return relativeRow >= 1;
-        case Knight:
-            return relativeRow >= 2;
-        case Silver:
-        case Bishop:
-        case Rook:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool AlreadyListed(const Move* moves, int count, const Move& move) {
     for (int i = 0; i < count; ++i)
         if (SameMove(moves[i], move)) return true;
@@ -69,10 +49,12 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
         // Evasion lists can name an adjacent slider's capture twice.
         if (evasions && AlreadyListed(out, n, move)) continue;
         if (!IsLegal(side, position, move)) continue;
-        // The full generator writes a non-promoting form right before its promoting twin.
+        // The rules allow staying unpromoted wherever the piece could still move; the full
+        // generator writes such a form right before its promoting twin, the others never.
         const bool twinListed = i > 0 && pseudo[i - 1].from == move.from &&
                                 pseudo[i - 1].to == move.to && pseudo[i - 1].promote == 0;
-        if (move.from >= 0 && move.promote && !twinListed && NeedsUnpromotedTwin(side, move)) {
+        if (move.from >= 0 && move.promote && !twinListed &&
+            CanMoveFrom(side, AbsCode(move.piece), move.to)) {
             Move twin = move;
             twin.promote = 0;
             out[n++] = twin;

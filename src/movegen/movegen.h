@@ -66,8 +66,6 @@ inline Move DropMove(int kind, int to) {
 // One step or lance move to t: the non-promoting record, then the promoting one where
 // promotion is allowed; the promoting record alone where it is compulsory.
 int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out);
-// Whether a dropped piece of `kind` could still move from `square`.
-bool DropRangeAllows(int side, int kind, int square);
 // Marks the files holding an unpromoted pawn of `side`.
 void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]);
 

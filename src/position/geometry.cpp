@@ -136,7 +136,7 @@ void BuildPromotionRule() {
     for (int side = 0; side < 2; ++side)
         for (int kind = 0; kind < 16; ++kind)
             for (int sq = 0; sq < SquareCount; ++sq)
-                PromotionRule[side][kind][sq] = Rule(kind, side == 0 ? RowOf(sq) : 8 - RowOf(sq));
+                PromotionRule[side][kind][sq] = Rule(kind, RelativeRow(side, sq));
 }
 
 // Patterns do not depend on where a piece stands, so the centre square gives every relation.

@@ -42,8 +42,7 @@ void MakeMove(int side, Position& position, const Move& move) {
         if (slot >= 0) SetHandCount(position, side, slot, position.hand[side][slot] + 1);
         position.material -= ExchangeValue[captured];
     }
-    if (AbsCode(position.board[to]) == KingKind)
-        position.kingSquare[side] = static_cast<Square>(to);
+    if (AbsCode(position.board[to]) == King) position.kingSquare[side] = static_cast<Square>(to);
 }
 
 }  // namespace mirabel

@@ -63,8 +63,8 @@ void ComputeHashKey(Position& position) {
 
 void FindKingSquares(Position& position) {
     for (int sq = 0; sq < SquareCount; ++sq) {
-        if (position.board[sq] == KingKind) position.kingSquare[0] = static_cast<Square>(sq);
-        if (position.board[sq] == -KingKind) position.kingSquare[1] = static_cast<Square>(sq);
+        if (position.board[sq] == King) position.kingSquare[0] = static_cast<Square>(sq);
+        if (position.board[sq] == -King) position.kingSquare[1] = static_cast<Square>(sq);
     }
 }
 

@@ -42,8 +42,6 @@ enum Kind : int {
     BlockerCode  // occupies a square for a moment, attacks nothing
 };
 
-constexpr int KingKind = King;
-
 constexpr int RowOf(int sq) {
     return sq / 9;
 }
@@ -61,6 +59,17 @@ constexpr bool IsOwn(int side, int code) {
 }
 constexpr bool IsEnemy(int side, int code) {
     return side == 0 ? code < 0 : code > 0;
+}
+// Row counted from `side`'s far rank (0 = the rank it moves toward).
+constexpr int RelativeRow(int side, int sq) {
+    return side == 0 ? RowOf(sq) : 8 - RowOf(sq);
+}
+// Whether an unpromoted piece of `kind` of `side` on `sq` could still move: a pawn or lance
+// not on the far rank, a knight not on the last two ranks, any other piece anywhere.
+constexpr bool CanMoveFrom(int side, int kind, int sq) {
+    if (kind == Pawn || kind == Lance) return RelativeRow(side, sq) >= 1;
+    if (kind == Knight) return RelativeRow(side, sq) >= 2;
+    return true;
 }
 
 // Kind a piece becomes when it promotes (kinds that cannot promote map to themselves).

@@ -27,15 +27,6 @@ bool IsLower(char c) {
     return c >= 'a' && c <= 'z';
 }
 
-// A piece on a square from which it could never move again.
-bool IsStranded(int code, int sq) {
-    const int kind = AbsCode(code);
-    const int relativeRow = code > 0 ? RowOf(sq) : 8 - RowOf(sq);
-    if (kind == Pawn || kind == Lance) return relativeRow == 0;
-    if (kind == Knight) return relativeRow <= 1;
-    return false;
-}
-
 bool ReadBoard(const std::string& text, Position& out, std::string& error) {
     int row = 0, col = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -111,7 +102,8 @@ bool CheckPieces(const Position& p, std::string& error) {
             continue;
         }
         ++counts[HandSlot[AbsCode(code)] + 1];
-        if (IsStranded(code, sq)) return error = "a piece stands where it could never move", false;
+        if (!CanMoveFrom(code > 0 ? 0 : 1, AbsCode(code), sq))
+            return error = "a piece stands where it could never move", false;
     }
     for (int side = 0; side < 2; ++side)
         for (int slot = 0; slot < HandSlots; ++slot) counts[slot + 1] += p.hand[side][slot];

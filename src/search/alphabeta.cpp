@@ -46,7 +46,7 @@ int LateMoveReduction(const Move& move) {
 bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known) {
     BeginMoveScoring();
     for (int i = 0; i < count; ++i) {
-        if (AbsCode(GamePosition.board[list[i].to]) == KingKind) return false;
+        if (AbsCode(GamePosition.board[list[i].to]) == King) return false;
         list[i].score = OrderingScore(side, GamePosition, list[i], known);
     }
     return true;

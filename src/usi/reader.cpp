@@ -72,8 +72,4 @@ std::string PopCommand() {
     return line;
 }
 
-std::size_t QueuedCommandCount() {
-    return QueuedCount.load();
-}
-
 }  // namespace mirabel

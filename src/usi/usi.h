@@ -18,7 +18,6 @@ int EngineMain(int argc, char** argv);
 // Input reader and command queue.
 void InputReader();
 std::string PopCommand();
-std::size_t QueuedCommandCount();
 
 // The two ways the command loop compares an input line with a command keyword.
 // The line equals the keyword or a leading part of it (the empty line included); any text
