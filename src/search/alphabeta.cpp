@@ -189,11 +189,11 @@ int Quiescence(int side, int alpha, int beta, int ply) {
     for (int i = 0; i < count; ++i) {
         PutNextInOrder(list, count, i);
         const Move& move = list[i];
-        // Losing captures, checks, and (after the first) captures that cannot reach alpha
-        // are never searched.
+        // Losing captures, captures that cannot reach alpha (any but the first) and checks
+        // are never searched; the cheap tests come first.
         if (move.score < -10000) continue;
-        if (GivesCheck(side, GamePosition, move)) continue;
         if (i > 0 && standPat + CaptureGain(move) <= alpha) continue;
+        if (GivesCheck(side, GamePosition, move)) continue;
         MakeMove(side, GamePosition, move);
         const int v = -Quiescence(1 - side, -beta, -alpha, ply + 1);
         GamePosition = snapshot;
