@@ -185,9 +185,18 @@ int Quiescence(int side, int alpha, int beta, int ply) {
         list[i].score = exchange < 0 ? -100000 : exchange;
     }
 
+    // Alpha is at least the stand pat from here on, so every move but the first in order is
+    // searched only if it gains material (a capture or a promotion) and does not lose the
+    // exchange. The first move is picked from the whole list; behind it only the moves that
+    // could still be searched are kept, in their order, and only they are sorted.
+    PutNextInOrder(list, count, 0);
+    int kept = 1;
+    for (int i = 1; i < count; ++i)
+        if (list[i].score >= -10000 && CaptureGain(list[i]) > 0) list[kept++] = list[i];
+
     const Position snapshot = GamePosition;
-    for (int i = 0; i < count; ++i) {
-        PutNextInOrder(list, count, i);
+    for (int i = 0; i < kept; ++i) {
+        PutNextInOrder(list, kept, i);
         const Move& move = list[i];
         // Losing captures, captures that cannot reach alpha (any but the first) and checks
         // are never searched; the cheap tests come first.
