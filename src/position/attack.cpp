@@ -46,6 +46,11 @@ const bool* const AttackerSets[2][DirectionCount] = {
      BishopSlider[0], BishopSlider[0], BishopSlider[0]},
 };
 
+// The direction back along a ray: a piece on n attacks q along direction d from n exactly
+// when FindAttacker, looking from q, meets it along the opposite direction.
+constexpr int OppositeDirection[DirectionCount] = {South,     North,     East,      West,
+                                                   SouthEast, SouthWest, NorthEast, NorthWest};
+
 }  // namespace
 
 int FindAttacker(int side, const PieceCode* board, int square) {
@@ -66,6 +71,29 @@ int FindAttacker(int side, const PieceCode* board, int square) {
         }
     }
     return NoSquare;
+}
+
+void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]) {
+    const int enemy = 1 - side;
+    for (bool& square : attacked) square = false;
+    for (int n = 0; n < SquareCount; ++n) {
+        const int code = board[n];
+        if (!IsEnemy(side, code)) continue;
+        const int pattern = StepPatternOfKind[AbsCode(code)];
+        if (pattern >= 0) {
+            const SquareList& targets = StepTargets[enemy][pattern][n];
+            for (int i = 0; i < targets.count; ++i) attacked[targets.squares[i]] = true;
+        }
+        // A slider attacks along each of its lines up to the first piece, that one included.
+        for (int dir = 0; dir < DirectionCount; ++dir) {
+            if (!AttackerSets[side][OppositeDirection[dir]][code + 15]) continue;
+            const SquareList& ray = Ray[dir][n];
+            for (int i = 0; i < ray.count; ++i) {
+                attacked[ray.squares[i]] = true;
+                if (board[ray.squares[i]] != 0) break;
+            }
+        }
+    }
 }
 
 int GivesCheck(int side, Position& position, const Move& move) {

@@ -213,6 +213,9 @@ void BuildGeometryTables();
 
 // Square of a piece of the opponent of `side` attacking `square`, or NoSquare.
 int FindAttacker(int side, const PieceCode* board, int square);
+// Marks every square for which FindAttacker(side, board, square) would find an attacker: all
+// the squares the opponent's pieces attack, in one pass over those pieces.
+void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]);
 // 1 when `move` by `side` attacks the opponent's king; the board is restored.
 int GivesCheck(int side, Position& position, const Move& move);
 

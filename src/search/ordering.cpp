@@ -19,8 +19,18 @@ std::uint64_t ScoringNode = 1;  // never equal to a zero-filled stamp
 std::uint64_t DropEstimateNode[SquareCount];
 DropExchange DropEstimate[SquareCount];
 
+// The squares the opponent attacks, marked once per node at its first drop: a drop on any
+// other square has an estimate of 0 without running the capture sequence.
+std::uint64_t AttackMapNode = 0;
+bool OpponentAttacks[SquareCount];
+
 int DropExchangeScore(int side, Position& position, const Move& move) {
     const int t = move.to;
+    if (AttackMapNode != ScoringNode) {
+        MarkAttackedSquares(side, position.board, OpponentAttacks);
+        AttackMapNode = ScoringNode;
+    }
+    if (!OpponentAttacks[t]) return 0;
     if (DropEstimateNode[t] != ScoringNode) {
         DropEstimate[t] = DropExchangeOn(side, position, t);
         DropEstimateNode[t] = ScoringNode;

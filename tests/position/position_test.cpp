@@ -105,6 +105,11 @@ TEST(Position, InvariantsHoldOverRandomGames) {
                 ASSERT_EQ(gives, InCheckNow(1 - side, p) ? 1 : 0) << at << &m - moves;
                 std::memcpy(&p, &saved, sizeof p);
             }
+            // The attack map of the opponent agrees with the attack test on every square.
+            bool attacked[SquareCount];
+            MarkAttackedSquares(side, p.board, attacked);
+            for (int sq = 0; sq < SquareCount; ++sq)
+                ASSERT_EQ(attacked[sq], FindAttacker(side, p.board, sq) != NoSquare) << at << sq;
             MakeMove(side, p, moves[std::uniform_int_distribution<int>(0, count - 1)(random)]);
             side = 1 - side;
             const Position reread = FromSfen(WriteSfen(p, side), side);
