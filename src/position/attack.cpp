@@ -46,10 +46,15 @@ const bool* const AttackerSets[2][DirectionCount] = {
      BishopSlider[0], BishopSlider[0], BishopSlider[0]},
 };
 
-// The direction back along a ray: a piece on n attacks q along direction d from n exactly
-// when FindAttacker, looking from q, meets it along the opposite direction.
-constexpr int OppositeDirection[DirectionCount] = {South,     North,     East,      West,
-                                                   SouthEast, SouthWest, NorthEast, NorthWest};
+// The directions in which a piece slides, as bits of the direction index, by side and kind:
+// a lance forward only, a rook and a dragon along ranks and files, a bishop and a horse along
+// the diagonals.
+constexpr unsigned Orthogonal = 1u << North | 1u << South | 1u << West | 1u << East;
+constexpr unsigned Diagonal = 1u << NorthWest | 1u << NorthEast | 1u << SouthWest | 1u << SouthEast;
+constexpr unsigned SlideDirections[2][16] = {
+    {0, 0, 1u << North, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
+    {0, 0, 1u << South, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
+};
 
 }  // namespace
 
@@ -79,21 +84,33 @@ void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[Squa
     for (int n = 0; n < SquareCount; ++n) {
         const int code = board[n];
         if (!IsEnemy(side, code)) continue;
-        const int pattern = StepPatternOfKind[AbsCode(code)];
+        const int kind = AbsCode(code);
+        const int pattern = StepPatternOfKind[kind];
         if (pattern >= 0) {
             const SquareList& targets = StepTargets[enemy][pattern][n];
             for (int i = 0; i < targets.count; ++i) attacked[targets.squares[i]] = true;
         }
         // A slider attacks along each of its lines up to the first piece, that one included.
-        for (int dir = 0; dir < DirectionCount; ++dir) {
-            if (!AttackerSets[side][OppositeDirection[dir]][code + 15]) continue;
-            const SquareList& ray = Ray[dir][n];
+        for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
+            const SquareList& ray = Ray[__builtin_ctz(dirs)][n];
             for (int i = 0; i < ray.count; ++i) {
                 attacked[ray.squares[i]] = true;
                 if (board[ray.squares[i]] != 0) break;
             }
         }
     }
+}
+
+bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
+                           const Move& move) {
+    if (attacked[move.to]) return false;
+    if (move.from < 0) return true;
+    // Between the target and the origin the line is empty (a slide's path, or no square at
+    // all), so what the origin hid is the first piece beyond it.
+    const int dir = DirectionBetween[move.to][move.from];
+    if (dir < 0) return true;
+    const int n = FirstOccupied(board, dir, move.from);
+    return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
 }
 
 int GivesCheck(int side, Position& position, const Move& move) {

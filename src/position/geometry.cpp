@@ -11,6 +11,7 @@ std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 SquareList StepSources[2][SquareCount];
 SquareList Ray[DirectionCount][SquareCount];
 std::uint8_t LineRelation[2][SquareCount][SquareCount];
+std::int8_t DirectionBetween[SquareCount][SquareCount];
 std::uint8_t PromotionRule[2][16][SquareCount];
 std::uint64_t StepAttackMask[2][31];
 bool ForwardSlider[2][31];
@@ -115,6 +116,16 @@ void BuildLineRelation() {
             for (int b = 0; b < SquareCount; ++b) LineRelation[side][a][b] = Relation(side, a, b);
 }
 
+void BuildDirectionBetween() {
+    std::memset(DirectionBetween, -1, sizeof DirectionBetween);
+    for (int dir = 0; dir < DirectionCount; ++dir)
+        for (int a = 0; a < SquareCount; ++a) {
+            const SquareList& ray = Ray[dir][a];
+            for (int i = 0; i < ray.count; ++i)
+                DirectionBetween[a][ray.squares[i]] = static_cast<std::int8_t>(dir);
+        }
+}
+
 std::uint8_t Rule(int kind, int relativeRow) {
     if (relativeRow > 2) return 0;
     switch (kind) {
@@ -175,6 +186,7 @@ void BuildGeometryTables() {
     BuildStepSources();
     BuildRays();
     BuildLineRelation();
+    BuildDirectionBetween();
     BuildPromotionRule();
     BuildSliderSets();
     BuildStepAttackMask();

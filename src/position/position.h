@@ -194,6 +194,9 @@ extern std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 extern SquareList StepSources[2][SquareCount];
 extern SquareList Ray[DirectionCount][SquareCount];
 extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
+// DirectionBetween[a][b]: the direction in which b lies from a along a rank, file or diagonal,
+// or -1 when they share no line (and for a = b).
+extern std::int8_t DirectionBetween[SquareCount][SquareCount];
 extern std::uint8_t PromotionRule[2][16][SquareCount];
 
 // StepAttackMask[side][code + 15] has bit (n - q + 20) set when a piece `code` of the opponent
@@ -216,6 +219,11 @@ int FindAttacker(int side, const PieceCode* board, int square);
 // Marks every square for which FindAttacker(side, board, square) would find an attacker: all
 // the squares the opponent's pieces attack, in one pass over those pieces.
 void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]);
+// Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
+// the move's ExchangeScore is 0. `attacked` is MarkAttackedSquares of the position before the
+// move; besides it only a slider uncovered by the vacated origin can reach the target.
+bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
+                           const Move& move);
 // 1 when `move` by `side` attacks the opponent's king; the board is restored.
 int GivesCheck(int side, Position& position, const Move& move);
 

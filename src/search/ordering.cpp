@@ -19,18 +19,27 @@ std::uint64_t ScoringNode = 1;  // never equal to a zero-filled stamp
 std::uint64_t DropEstimateNode[SquareCount];
 DropExchange DropEstimate[SquareCount];
 
-// The squares the opponent attacks, marked once per node at its first drop: a drop on any
-// other square has an estimate of 0 without running the capture sequence.
+// The squares the opponent attacks, marked once per node at its first capture or drop: a move
+// whose target stays out of the opponent's reach has an estimate of 0 without running the
+// capture sequence.
 std::uint64_t AttackMapNode = 0;
 bool OpponentAttacks[SquareCount];
 
-int DropExchangeScore(int side, Position& position, const Move& move) {
-    const int t = move.to;
+bool TargetStaysSafe(int side, const Position& position, const Move& move) {
     if (AttackMapNode != ScoringNode) {
         MarkAttackedSquares(side, position.board, OpponentAttacks);
         AttackMapNode = ScoringNode;
     }
-    if (!OpponentAttacks[t]) return 0;
+    return TargetStaysUnattacked(side, position.board, OpponentAttacks, move);
+}
+
+int CaptureExchangeScore(int side, Position& position, const Move& move) {
+    return TargetStaysSafe(side, position, move) ? 0 : ExchangeScore(side, position, move);
+}
+
+int DropExchangeScore(int side, Position& position, const Move& move) {
+    const int t = move.to;
+    if (TargetStaysSafe(side, position, move)) return 0;
     if (DropEstimateNode[t] != ScoringNode) {
         DropEstimate[t] = DropExchangeOn(side, position, t);
         DropEstimateNode[t] = ScoringNode;
@@ -98,7 +107,7 @@ int OrderingScore(int side, Position& position, Move& move, const OrderingMoves&
     bool exchangeUsed = false;
     if (position.board[move.to] != 0) {
         move.capture = 1;
-        exchange = ExchangeScore(side, position, move);
+        exchange = CaptureExchangeScore(side, position, move);
         exchangeUsed = true;
         score = base + exchange + 10000;
     } else {

@@ -91,7 +91,13 @@ TEST(Position, InvariantsHoldOverRandomGames) {
         for (int ply = 0; ply < 150 && (count = GenerateLegalMoves(side, p, moves)) > 0; ++ply) {
             std::memcpy(&saved, &p, sizeof saved);
             const std::string at = WriteSfen(saved, side) + " move ";
+            // The opponent's attack map agrees with the attack test on every square.
+            bool attacked[SquareCount];
+            MarkAttackedSquares(side, p.board, attacked);
+            for (int sq = 0; sq < SquareCount; ++sq)
+                ASSERT_EQ(attacked[sq], FindAttacker(side, p.board, sq) != NoSquare) << at << sq;
             for (const Move& m : std::span(moves, count)) {
+                const bool safe = TargetStaysUnattacked(side, p.board, attacked, m);
                 const int gives = GivesCheck(side, p, m);
                 ExchangeScore(side, p, m);
                 ASSERT_TRUE(Same(saved, p)) << at << &m - moves;
@@ -103,13 +109,9 @@ TEST(Position, InvariantsHoldOverRandomGames) {
                 ASSERT_TRUE(p.hashKey == fresh.hashKey && p.material == MaterialBalance(0, p))
                     << at << &m - moves;
                 ASSERT_EQ(gives, InCheckNow(1 - side, p) ? 1 : 0) << at << &m - moves;
+                ASSERT_EQ(safe, FindAttacker(side, p.board, m.to) == NoSquare) << at << &m - moves;
                 std::memcpy(&p, &saved, sizeof p);
             }
-            // The attack map of the opponent agrees with the attack test on every square.
-            bool attacked[SquareCount];
-            MarkAttackedSquares(side, p.board, attacked);
-            for (int sq = 0; sq < SquareCount; ++sq)
-                ASSERT_EQ(attacked[sq], FindAttacker(side, p.board, sq) != NoSquare) << at << sq;
             MakeMove(side, p, moves[std::uniform_int_distribution<int>(0, count - 1)(random)]);
             side = 1 - side;
             const Position reread = FromSfen(WriteSfen(p, side), side);
