@@ -9,7 +9,6 @@
 #include <string>
 
 #include "bench_positions.h"
-#include "platform/platform.h"
 #include "search/search.h"
 
 #ifdef _WIN32
@@ -72,14 +71,7 @@ bool SearchPosition(const char* sfen, int plies, std::FILE* nullDevice, BenchRes
     }
     const int saved = SilenceStdout(nullDevice);
     const Clock::time_point start = Clock::now();
-    NodeCount = 0;
-    SearchTimeLimit = 0xFFFFFFFFu;
-    ClearMoveTables();
-    TimeOver = 0;
-    ClearHistory();
-    GamePosition.material = MaterialBalance(0, GamePosition);
-    SearchStartTick = TickCount();
-    IterativeDeepening(side, -ScoreInfinity, ScoreInfinity, plies * OnePly, 0, 0);
+    SearchGamePosition(side, 0xFFFFFFFFu, plies * OnePly);
     const Clock::time_point end = Clock::now();
     RestoreStdout(saved);
     result.nodes = NodeCount;

@@ -1,6 +1,7 @@
 // Iterative deepening, the search report and the numeric move text it prints.
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "search/search.h"
 
 namespace mirabel {
@@ -50,6 +51,17 @@ void ReportSearch(int score) {
     std::printf("info depth %d score cp %d nodes %llu ", IterationDepth, score,
                 static_cast<unsigned long long>(NodeCount));
     std::printf("info string %s\n", variation);
+}
+
+int SearchGamePosition(int side, std::uint32_t timeLimit, int maxDepth) {
+    NodeCount = 0;
+    SearchTimeLimit = timeLimit;
+    ClearMoveTables();
+    TimeOver = 0;
+    ClearHistory();
+    GamePosition.material = MaterialBalance(0, GamePosition);
+    SearchStartTick = TickCount();
+    return IterativeDeepening(side, -ScoreInfinity, ScoreInfinity, maxDepth, 0, 0);
 }
 
 int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull) {

@@ -71,6 +71,10 @@ void ClearTable();  // for tools and tests; the engine itself never clears the t
 int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull);
 int Quiescence(int side, int alpha, int beta, int ply);
 int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull);
+// One search of the game position with every reset a new "go" makes (node count, variation
+// and killer tables, history, time-out flag, material, start tick), over the full window up to
+// `maxDepth` quarter plies. The move found is left in PvTable[0][0].
+int SearchGamePosition(int side, std::uint32_t timeLimit, int maxDepth);
 
 // The moves a node already knows to be promising, compared with every generated move.
 struct OrderingMoves {

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/platform.h"
 
 namespace mirabel::test {
 namespace {
@@ -43,13 +42,8 @@ struct Outcome {
 // is no legal move or no iteration finished.
 Outcome Search(int side, int plies, std::uint32_t timeLimit = 0xFFFFFFFFu) {
     const Position before = GamePosition;
-    NodeCount = TimeOver = 0;
-    SearchTimeLimit = timeLimit;
-    ClearMoveTables();
-    ClearHistory();
     testing::internal::CaptureStdout();
-    SearchStartTick = TickCount();
-    const int score = IterativeDeepening(side, -ScoreInfinity, ScoreInfinity, plies * OnePly, 0, 0);
+    const int score = SearchGamePosition(side, timeLimit, plies * OnePly);
     Outcome outcome{score, PvTable[0][0], testing::internal::GetCapturedStdout()};
     const std::string where = WriteSfen(before, side) + " " + MoveNumericText(outcome.move);
     // Padding too: the search restores the position by whole-record copies.
