@@ -77,6 +77,9 @@ constexpr std::int8_t PromoteKind[16] = {0, 9, 10, 11, 12, 5, 13, 14, 8, 9, 10, 
 // Hand slot a captured kind goes to; -1 for empty, king and blocker.
 constexpr std::int8_t HandSlot[16] = {-1, 0, 1, 2, 3, 4, 5, 6, -1, 0, 1, 2, 3, 5, 6, -1};
 
+// Upper-case letter of each unpromoted kind 1..8 in SFEN and USI text (index = kind).
+inline constexpr char PieceLetters[] = " PLNSGBRK";
+
 // CSA name of a piece code's kind ("FU" .. "RY"); the empty string for 0 and for anything that
 // is not a piece, so a stray record never reads outside the table.
 inline constexpr const char* CsaPieceNames[15] = {"",   "FU", "KY", "KE", "GI", "KI", "KA", "HI",

@@ -12,14 +12,13 @@ const char* const StartSfen = "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/L
 
 namespace {
 
-constexpr char KindLetters[] = " PLNSGBRK";                 // index = kind 1..8
 constexpr int PiecesInGame[8] = {0, 18, 4, 4, 4, 4, 2, 2};  // by base kind 1..7
 constexpr const char* HandOrder = "RBGSNLP";
 
 int KindOfLetter(char c) {
     const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     for (int kind = 1; kind <= 8; ++kind)
-        if (KindLetters[kind] == upper) return kind;
+        if (PieceLetters[kind] == upper) return kind;
     return 0;
 }
 
@@ -110,7 +109,7 @@ bool CheckPieces(const Position& p, std::string& error) {
     if (kings[0] != 1 || kings[1] != 1) return error = "each side needs exactly one king", false;
     for (int kind = 1; kind <= 7; ++kind)
         if (counts[kind] > PiecesInGame[kind])
-            return error = std::string("too many pieces of kind ") + KindLetters[kind], false;
+            return error = std::string("too many pieces of kind ") + PieceLetters[kind], false;
     return true;
 }
 
@@ -170,7 +169,7 @@ std::string WriteSfen(const Position& position, int side, int moveNumber) {
                 text += '+';
                 kind = HandSlot[kind] + 1;
             }
-            const char letter = KindLetters[kind];
+            const char letter = PieceLetters[kind];
             text += code > 0 ? letter : static_cast<char>(letter - 'A' + 'a');
         }
         if (empty) text += static_cast<char>('0' + empty);

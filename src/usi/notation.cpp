@@ -12,7 +12,6 @@ namespace mirabel {
 
 namespace {
 
-constexpr char DropLetters[] = "PLNSGBRK";  // drop code -1 .. -8
 constexpr int DropLetterCount = 8;
 
 bool IsTokenEnd(char c) {
@@ -35,7 +34,7 @@ char RankLetter(int square) {
 // Drop code (-1 .. -8) of a piece letter in either case, or 0 for any other character.
 int DropCodeOfLetter(char letter) {
     for (int index = 0; index < DropLetterCount; ++index) {
-        const char upper = DropLetters[index];
+        const char upper = PieceLetters[index + 1];
         const char lower = static_cast<char>(upper - 'A' + 'a');
         if (letter == upper || letter == lower) return -(index + 1);
     }
@@ -176,7 +175,7 @@ const char* MoveToUsi(const Move& move) {
     if (move.from == NoMove) {
         std::snprintf(text, sizeof text, "resign");
     } else if (move.from < 0) {
-        std::snprintf(text, sizeof text, "%c*%c%c", DropLetters[-move.from - 1], FileDigit(move.to),
+        std::snprintf(text, sizeof text, "%c*%c%c", PieceLetters[-move.from], FileDigit(move.to),
                       RankLetter(move.to));
     } else {
         std::snprintf(text, sizeof text, move.promote ? "%c%c%c%c+" : "%c%c%c%c",
