@@ -4,7 +4,6 @@
 #include "movegen/movegen.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/child_process.h"
 
 namespace mirabel {
 namespace {
@@ -291,12 +292,9 @@ TEST(GeneratedOrder, ExactListsOfTypicalPositions) {
 // Runs the tool; returns its exit status, with its standard output (standard error with
 // `errors`) in `output`.
 int RunPerft(const std::string& arguments, std::string& output, bool errors = false) {
-    const std::string command =
-        MIRABEL_PERFT_BINARY " " + arguments + (errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    for (int c; pipe && (c = fgetc(pipe)) != EOF;) output += static_cast<char>(c);
-    const int status = pipe ? pclose(pipe) : -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const test::Completed run = test::RunToEnd(MIRABEL_PERFT_BINARY, test::Words(arguments));
+    output += errors ? run.errors : run.output;
+    return run.status;
 }
 
 // The count on the total line that ends the output.

@@ -4,7 +4,6 @@
 #include "search/search.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "support/child_process.h"
 
 namespace mirabel::test {
 namespace {
@@ -266,12 +266,9 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
 
 // Runs mirabel-bench with `arguments`, appending its standard output; returns its exit status.
 int RunBench(const std::string& arguments, std::string& output) {
-    std::FILE* pipe = popen((MIRABEL_BENCH_BINARY " " + arguments + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) output += line;
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Completed run = RunToEnd(MIRABEL_BENCH_BINARY, Words(arguments));
+    output += run.output;
+    return run.status;
 }
 
 TEST(Bench, PinnedNodeTotalAtFivePliesAndABadDepthRefused) {

@@ -1,17 +1,14 @@
-// The built engine driven as a front end drives it: a child process on pipes, lines written to
-// its standard input, replies read back with generous time-outs (sanitizer builds pass too).
+// The built engine driven as a front end drives it, through the test harness's child process.
 // Standard error must stay empty: sanitizer reports would land there.
 #ifndef __clang__  // GCC 12 sees a false "maybe uninitialized" in <regex> under the sanitizers
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-#include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/engine_session.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <regex>
 #include <string>
 
@@ -20,72 +17,12 @@
 namespace mirabel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::seconds;
+using test::Clock;
+using test::Engine;
 
-// One engine process: standard input and output on pipes, standard error in a file.
-struct Engine {
-    pid_t pid = -1;
-    int input = -1, output = -1;
-    bool ended = false;   // the output has reached its end
-    std::string pending;  // output not yet taken as lines
-    std::FILE* errors = std::tmpfile();
-
-    explicit Engine(const char* argument = nullptr) {
-        int in[2], out[2];
-        signal(SIGPIPE, SIG_IGN);
-        if (pipe(in) != 0 || pipe(out) != 0 || (pid = fork()) < 0) return;
-        if (pid == 0) {
-            dup2(in[0], 0), dup2(out[1], 1), dup2(fileno(errors), 2), close(in[1]), close(out[0]);
-            execl(MIRABEL_BINARY, MIRABEL_BINARY, argument, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(in[0]), close(out[1]), input = in[1], output = out[0];
-    }
-    ~Engine() {
-        if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-        close(input), close(output), std::fclose(errors);
-    }
-    void Send(const std::string& text) {
-        EXPECT_EQ(write(input, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    void CloseInput() { close(input), input = -1; }
-    // Takes what output arrives before `deadline`; false once it passed or the output ended.
-    bool Pump(Clock::time_point deadline) {
-        const auto left = (deadline - Clock::now()) / std::chrono::milliseconds(1);
-        pollfd fd{output, POLLIN, 0};
-        if (ended || left <= 0 || poll(&fd, 1, static_cast<int>(left)) < 0) return false;
-        char buffer[4096];
-        const ssize_t n = fd.revents ? read(output, buffer, sizeof buffer) : 0;
-        if (n > 0) pending.append(buffer, static_cast<std::size_t>(n));
-        return !(ended = fd.revents && n <= 0);
-    }
-    // The next `count` output lines, each with its line feed; "(none)" when one does not come
-    // within 10 s.
-    std::string Lines(int count = 1) {
-        const auto deadline = Clock::now() + seconds(10);
-        std::string text;
-        for (std::size_t end; count-- > 0;
-             text += pending.substr(0, end + 1), pending.erase(0, end + 1))
-            while ((end = pending.find('\n')) == std::string::npos)
-                if (!Pump(deadline)) return text + "(none)";
-        return text;
-    }
-};
-
-// Reads the output to its end and expects exit status 0 and nothing on standard error; returns
-// the output not read before.
 std::string Finish(Engine& engine, Clock::duration patience = seconds(10)) {
-    const auto deadline = Clock::now() + patience;
-    while (engine.Pump(deadline)) {
-    }
-    int status = -1;
-    if (engine.ended && waitpid(engine.pid, &status, 0) == engine.pid) engine.pid = -1;
-    EXPECT_TRUE(engine.pid == -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    char text[4096];
-    std::rewind(engine.errors);
-    EXPECT_EQ(std::string(text, std::fread(text, 1, sizeof text, engine.errors)), "");
-    return engine.pending;
+    return engine.Finish(patience);
 }
 
 // Ends a game: "isready" is answered again after "gameover", and the end of input ends the
@@ -190,7 +127,7 @@ TEST(ConsoleGame, EndsAfterOneBoardWhenInputHasEnded) {
 #ifdef __SANITIZE_THREAD__
     GTEST_SKIP() << "single-threaded, and its ten-ply search takes minutes under the checker";
 #endif
-    Engine engine("CUI");
+    Engine engine({"CUI"});
     engine.CloseInput();
     const std::string out = Finish(engine, seconds(300));
     const std::size_t board = out.find("   9  8  7  6  5  4  3  2  1\n");
