@@ -1,14 +1,15 @@
 // Portable implementation of the platform layer.
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -19,12 +20,6 @@
 namespace mirabel {
 
 namespace {
-
-std::mutex& CommandMutex() {
-    // Never destroyed: the reader thread may still hold it while the process ends.
-    static std::mutex* mutex = new std::mutex;
-    return *mutex;
-}
 
 int AttributesEnabled = -1;  // -1: not decided yet
 
@@ -50,11 +45,24 @@ bool StartThread(void (*body)()) {
     }
 }
 
-void LockCommands() {
-    CommandMutex().lock();
+void PrepareStandardStreams() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    static char outputBuffer[1 << 16];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 }
-void UnlockCommands() {
-    CommandMutex().unlock();
+
+long ReadStandardInput(char* buffer, std::size_t size) {
+    for (;;) {
+#ifdef _WIN32
+        const int count = _read(0, buffer, static_cast<unsigned>(size));
+#else
+        const ssize_t count = read(0, buffer, size);
+#endif
+        if (count >= 0) return static_cast<long>(count);
+        if (errno != EINTR) return 0;
+    }
 }
 
 void SleepMilliseconds(unsigned milliseconds) {

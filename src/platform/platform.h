@@ -2,6 +2,7 @@
 // library, with Windows specifics kept behind _WIN32.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace mirabel {
@@ -9,9 +10,12 @@ namespace mirabel {
 // Starts `body` on a detached thread; false when the thread could not be started.
 bool StartThread(void (*body)());
 
-// Mutual exclusion around the command queue.
-void LockCommands();
-void UnlockCommands();
+// Standard input in binary mode (line ends are handled by the engine) and standard output
+// with a buffer of its own (the engine flushes it after every line).
+void PrepareStandardStreams();
+// Reads what standard input has, up to `size` bytes, waiting until something arrives; the byte
+// count, or 0 at the end of input (or on a read error).
+long ReadStandardInput(char* buffer, std::size_t size);
 
 void SleepMilliseconds(unsigned milliseconds);
 

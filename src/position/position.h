@@ -278,7 +278,10 @@ DropExchange DropExchangeOn(int side, Position& position, int square);
 extern const char* const StartSfen;
 
 // Reads an SFEN into `position` (board, hands, king squares, hash key with the current keys;
-// material untouched) and `side`. On refusal returns false, sets `error`, changes nothing.
+// material untouched) and `side`. Only positions a legal game can hold are taken: one king a
+// side, no more pieces than the game has, none where it could never move, no two unpromoted
+// pawns of one side on a file, and the side not to move not in check. On refusal returns
+// false, sets `error`, changes nothing. Needs the geometry tables (NewGame).
 bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveNumber,
               std::string& error);
 bool ReadSfen(const std::string& sfen, Position& position, int& side, std::string& error);

@@ -90,6 +90,18 @@ bool ReadHands(const std::string& text, Position& out, std::string& error) {
     return true;
 }
 
+bool TwoPawnsOnAFile(const Position& p) {
+    for (int col = 0; col < 9; ++col) {
+        int pawns[2] = {0, 0};
+        for (int row = 0; row < 9; ++row) {
+            const int code = p.board[row * 9 + col];
+            if (AbsCode(code) == Pawn) ++pawns[code > 0 ? 0 : 1];
+        }
+        if (pawns[0] > 1 || pawns[1] > 1) return true;
+    }
+    return false;
+}
+
 bool CheckPieces(const Position& p, std::string& error) {
     int kings[2] = {0, 0};
     int counts[8] = {};
@@ -106,6 +118,7 @@ bool CheckPieces(const Position& p, std::string& error) {
     }
     for (int side = 0; side < 2; ++side)
         for (int slot = 0; slot < HandSlots; ++slot) counts[slot + 1] += p.hand[side][slot];
+    if (TwoPawnsOnAFile(p)) return error = "two unpromoted pawns of one side on one file", false;
     if (kings[0] != 1 || kings[1] != 1) return error = "each side needs exactly one king", false;
     for (int kind = 1; kind <= 7; ++kind)
         if (counts[kind] > PiecesInGame[kind])
@@ -140,9 +153,13 @@ bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveN
     if (!CheckPieces(p, error)) return false;
 
     FindKingSquares(p);
+    const int toMove = fields[1] == "b" ? 0 : 1;
+    // Only an illegal move could have left the side that just moved in check.
+    if (FindAttacker(1 - toMove, p.board, p.kingSquare[1 - toMove]) != NoSquare)
+        return error = "the side not to move is in check", false;
     ComputeHashKey(p);
     position = p;
-    side = fields[1] == "b" ? 0 : 1;
+    side = toMove;
     moveNumber = number;
     return true;
 }

@@ -1,4 +1,5 @@
-// The engine's entry point: the console game with "CUI", the USI engine otherwise.
+// The engine's entry point: the console game with "CUI", the USI engine otherwise. The USI
+// engine reads its input on a thread of its own and handles commands on the main thread.
 #include <cstdio>
 #include <cstring>
 
@@ -7,20 +8,46 @@
 
 namespace mirabel {
 
+namespace {
+
+// Never destroyed: the reader thread may still be blocked in a read when the process ends.
+CommandQueue& InputQueue() {
+    static auto* queue = new CommandQueue;
+    return *queue;
+}
+
+void ReaderThread() {
+    ReadInput(InputQueue());
+}
+
+// Takes commands until "quit" or the end of input, answering every command received first.
+[[noreturn]] void RunUsiEngine() {
+    UsiEngine engine;
+    for (;;) {
+        const InputEvent event = InputQueue().Pop();
+        if (event.kind == InputEvent::EndOfInput) break;
+        if (event.kind == InputEvent::OverlongLine) {
+            engine.RefuseOverlongLine();
+        } else if (!engine.Handle(event.text)) {
+            break;
+        }
+    }
+    EndProcess(0);
+}
+
+}  // namespace
+
 int EngineMain(int argc, char** argv) {
     if (argc >= 2 && std::strncmp(argv[1], "CUI", 3) == 0) {
         ConsoleGame();
         return 0;
     }
-    // Unbuffered, so every reply reaches the front end as soon as it is printed.
-    std::setvbuf(stdin, nullptr, _IONBF, 0);
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (!StartThread(InputReader)) {
-        std::printf("Failed to begin thread\n");
-        return -1;
+    PrepareStandardStreams();
+    if (!StartThread(ReaderThread)) {
+        std::fputs("Failed to begin thread\n", stderr);
+        return 1;
     }
-    NewGame();
-    CommandLoop();
+    RunUsiEngine();
 }
 
 }  // namespace mirabel

@@ -14,10 +14,6 @@ namespace {
 
 constexpr int DropLetterCount = 8;
 
-bool IsTokenEnd(char c) {
-    return c == ' ' || c == '\n' || c == '\0';
-}
-
 // Square of a file digit and a rank letter, or NoSquare when either is off the board.
 int SquareOfText(char file, char rank) {
     if (file < '1' || file > '9' || rank < 'a' || rank > 'i') return NoSquare;
@@ -43,9 +39,8 @@ int DropCodeOfLetter(char letter) {
 
 // Reads the shape of a move token into `move` (from, to, promote); false for anything that is
 // not a board move "7g7f", a promotion "8h2b+" or a drop "P*5e".
-bool ReadMoveText(const char* token, Move& move) {
-    int length = 0;
-    while (length < 6 && token[length] != '\0') ++length;
+bool ReadMoveText(std::string_view token, Move& move) {
+    const std::size_t length = token.size();
     if (length < 4 || length > 5) return false;
     const int to = SquareOfText(token[2], token[3]);
     if (to == NoSquare) return false;
@@ -65,90 +60,38 @@ bool ReadMoveText(const char* token, Move& move) {
     return true;
 }
 
-// Replays the move tokens of `text` from `start` on the game position, `side` moving first.
-// Stops at the end of the line, at an empty token (two blanks in a row) and at the first
-// token that is not a legal move; the moves before it stay played.
-void ReplayMoves(const char* text, int length, int start, int side) {
-    char token[MaxTokenLength + 1];
-    for (;;) {
-        start = NextToken(text, length, start, token);
-        if (start < 0 || token[0] == '\0') return;
+// The words from index `from` up to `to` joined with single blanks.
+std::string JoinWords(const std::vector<std::string_view>& words, std::size_t from,
+                      std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) {
+        if (!text.empty()) text += ' ';
+        text += words[i];
+    }
+    return text;
+}
+
+// Plays the move words from index `first` on `outcome`'s position. Stops at the first word that
+// is not a legal move and names it; the moves before it stay played.
+void ReplayMoves(const std::vector<std::string_view>& words, std::size_t first,
+                 PositionOutcome& outcome) {
+    for (std::size_t i = first; i < words.size(); ++i) {
         Move move;
-        if (!ParseUsiMove(token, side, GamePosition, move)) return;
-        MakeMove(side, GamePosition, move);
-        ++GamePly;
-        side = 1 - side;
-    }
-}
-
-void StartPositionCommand(const char* text, int length) {
-    SetStartPosition(GamePosition);
-    GamePly = 0;
-    // Skip "position", "startpos" and the word after them, the keyword moves, unread.
-    char token[MaxTokenLength + 1];
-    int next = 0;
-    for (int word = 0; word < 3 && next >= 0; ++word) next = NextToken(text, length, next, token);
-    if (next < 0) return;
-    ReplayMoves(text, length, next, 0);
-}
-
-bool BeginsWith(const char* text, int length, const char* keyword) {
-    const int keywordLength = static_cast<int>(std::strlen(keyword));
-    return length >= keywordLength && std::strncmp(text, keyword, keywordLength) == 0;
-}
-
-// An SFEN whose side not to move stands in check could only arise after an illegal move.
-bool ImpossibleToReach(const Position& position, int side) {
-    return InCheckNow(1 - side, position);
-}
-
-void SfenPositionCommand(const char* text, int length, int next) {
-    // The SFEN is every word up to "moves" or the end of the line.
-    std::string sfen;
-    char token[MaxTokenLength + 1];
-    int movesStart = -1;
-    for (;;) {
-        const int after = NextToken(text, length, next, token);
-        if (after < 0) {
-            if (next <= length) return;  // an over-long word: the line is unreadable
-            break;
+        if (!ParseUsiMove(words[i], outcome.side, outcome.position, move)) {
+            outcome.refusal = "move " + std::to_string(i - first + 1) + " \"" +
+                              Printable(words[i]) + "\" is not legal here; the moves before it " +
+                              "are played";
+            return;
         }
-        if (std::string(token) == "moves") {
-            movesStart = after;
-            break;
-        }
-        if (token[0] != '\0') sfen.append(sfen.empty() ? "" : " ").append(token);
-        next = after;
+        MakeMove(outcome.side, outcome.position, move);
+        ++outcome.ply;
+        outcome.side = 1 - outcome.side;
     }
-    Position position = GamePosition;
-    int side = 0;
-    std::string error;
-    if (!ReadSfen(sfen, position, side, error) || ImpossibleToReach(position, side)) return;
-    GamePosition = position;
-    GamePly = side;
-    if (movesStart >= 0) ReplayMoves(text, length, movesStart, side);
 }
 
 }  // namespace
 
-int NextToken(const char* text, int length, int start, char* token) {
-    token[0] = '\0';
-    if (start < 0 || start > length) return -1;
-    int index = start;
-    while (index < length && !IsTokenEnd(text[index])) {
-        if (index - start == MaxTokenLength) {
-            // Longer than any word of the protocol: not copied, and nothing after it is read.
-            token[0] = '\0';
-            return -1;
-        }
-        token[index - start] = text[index];
-        ++index;
-    }
-    token[index - start] = '\0';
-    return index + 1;
-}
-
-bool ParseUsiMove(const char* token, int side, const Position& position, Move& move) {
+bool ParseUsiMove(std::string_view token, int side, const Position& position, Move& move) {
     Move wanted;
     if (!ReadMoveText(token, wanted)) return false;
     Move legal[MoveListSize];
@@ -162,12 +105,31 @@ bool ParseUsiMove(const char* token, int side, const Position& position, Move& m
     return false;
 }
 
-void ParsePositionCommand(const char* text, int length) {
-    if (BeginsWith(text, length, "position startpos")) {
-        StartPositionCommand(text, length);
-    } else if (BeginsWith(text, length, "position sfen ")) {
-        SfenPositionCommand(text, length, 14);
+PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words) {
+    PositionOutcome outcome;
+    std::size_t next = 2;  // the word after "position startpos", or the SFEN's first word
+    if (words.size() >= 2 && words[1] == "startpos") {
+        SetStartPosition(outcome.position);
+    } else if (words.size() >= 2 && words[1] == "sfen") {
+        while (next < words.size() && words[next] != "moves") ++next;
+        std::string error;
+        if (!ReadSfen(JoinWords(words, 2, next), outcome.position, outcome.side, error)) {
+            outcome.refusal = "position refused, the previous position is kept: " + error;
+            return outcome;
+        }
+        outcome.ply = 0;
+    } else {
+        outcome.refusal = "position refused: expected startpos or sfen after position";
+        return outcome;
     }
+    if (next < words.size() && words[next] != "moves") {
+        outcome.refusal =
+            "position refused: expected moves, not \"" + Printable(words[next]) + "\"";
+        return outcome;
+    }
+    outcome.accepted = true;
+    ReplayMoves(words, next + 1, outcome);
+    return outcome;
 }
 
 const char* MoveToUsi(const Move& move) {

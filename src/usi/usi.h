@@ -1,43 +1,134 @@
 // USI module: the engine's face to the world. It owns the entry point's two modes, the input
-// reader thread with its command queue, the command loop, USI move text and the "position"
-// command, the "go" command with its fixed time budget, and the console self-play game with
-// its board display.
+// reader thread with its line splitter and command queue, the command handling of the USI
+// engine (exact command words, refusals reported as "info string"), USI move text and the
+// "position" command, the "go" command, and the console self-play game with its board display.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "position/position.h"
 
 namespace mirabel {
 
 // Entry point shared by the `mirabel` executable: "CUI..." as first argument plays the console
-// game, anything else runs the USI engine (which never returns).
+// game, anything else runs the USI engine.
 int EngineMain(int argc, char** argv);
 
-// Input reader and command queue.
-void InputReader();
-std::string PopCommand();
+// ---------------------------------------------------------------------------------------------
+// Input: bytes to lines to a queue of commands
+// ---------------------------------------------------------------------------------------------
 
-// The two ways the command loop compares an input line with a command keyword.
-// The line equals the keyword or a leading part of it (the empty line included); any text
-// after the keyword makes it fail.
-bool LinePrefixMatch(const std::string& line, const char* keyword);
+// The longest input line taken, line end not counted. A longer line is refused whole.
+constexpr std::size_t MaxLineLength = std::size_t{1} << 20;
 
-// The line begins with the keyword's characters; anything may follow.
-bool KeywordPrefixMatch(const std::string& line, const char* keyword);
+struct InputLine {
+    std::string text;       // without its line feed and a carriage return before it
+    bool overlong = false;  // longer than MaxLineLength: refused, its text is dropped
+};
 
-// The command loop of the USI engine; never returns.
-[[noreturn]] void CommandLoop();
+// Cuts a byte stream into lines at line feeds, whatever the size of the pieces it arrives in.
+class LineSplitter {
+  public:
+    void Feed(const char* data, std::size_t size, std::vector<InputLine>& lines);
+    // At the end of input: a last line without a line feed still counts.
+    void Finish(std::vector<InputLine>& lines);
 
-// USI move text.
-constexpr int MaxTokenLength = 255;
-int NextToken(const char* text, int length, int start, char* token);
-void ParsePositionCommand(const char* text, int length);
+  private:
+    std::string current_;
+    bool overlong_ = false;
+    bool started_ = false;  // bytes of a line have arrived since the last line feed
+    void Append(const char* data, std::size_t size);
+    void EndLine(std::vector<InputLine>& lines);
+};
+
+// What the input reader hands to the main thread, in the order it was read.
+struct InputEvent {
+    enum Kind { Line, OverlongLine, EndOfInput } kind = Line;
+    std::string text;
+};
+
+// First-in first-out queue between the reader thread (the only producer) and the main thread
+// (the only consumer). Taking a command never polls: the consumer sleeps until one arrives.
+class CommandQueue {
+  public:
+    void Push(InputEvent event);
+    InputEvent Pop();  // waits while the queue is empty
+    // How many events were ever pushed: a cheap test for "something new arrived".
+    std::uint64_t Arrivals() const { return arrivals_.load(std::memory_order_acquire); }
+    // Calls `visit` on each queued event in order; events for which it returns true are removed.
+    void TakeWhere(const std::function<bool(const InputEvent&)>& visit);
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<InputEvent> events_;
+    std::atomic<std::uint64_t> arrivals_{0};
+};
+
+// Reads standard input until its end, queueing every line (and the end itself).
+void ReadInput(CommandQueue& queue);
+
+// The first word of a command line ("" for a blank line); words are separated by blanks, tabs
+// and carriage returns.
+std::vector<std::string_view> SplitWords(std::string_view line);
+
+// ---------------------------------------------------------------------------------------------
+// The USI engine
+// ---------------------------------------------------------------------------------------------
+
+// Every reply leaves the engine through one function that writes one whole line (without its
+// line feed), so that lines never mix.
+using LineWriter = std::function<void(std::string_view line)>;
+void WriteStdoutLine(std::string_view line);
+
+class UsiEngine {
+  public:
+    explicit UsiEngine(LineWriter writer = WriteStdoutLine);
+    // Handles one command line; false once the engine is to end ("quit").
+    bool Handle(const std::string& line);
+    // Tells the front end that an input line was refused for being too long.
+    void RefuseOverlongLine();
+
+    const Position& GamePositionNow() const;
+    int SideToMove() const;
+
+  private:
+    LineWriter write_;
+    void Refuse(const std::string& what);
+    void HandlePosition(const std::vector<std::string_view>& words);
+    void HandleGo(const std::vector<std::string_view>& words);
+    void HandleSetOption(const std::vector<std::string_view>& words);
+};
+
+// ---------------------------------------------------------------------------------------------
+// USI move text and the "position" command
+// ---------------------------------------------------------------------------------------------
+
 const char* MoveToUsi(const Move& move);
 // Reads one USI move token for `side` on `position`; true only for a move that is legal under
 // the full rules there, with `move` set to the matching record.
-bool ParseUsiMove(const char* token, int side, const Position& position, Move& move);
+bool ParseUsiMove(std::string_view token, int side, const Position& position, Move& move);
+
+// The outcome of a "position" line: the position and side reached, how many moves were
+// played, and what was refused (empty when nothing was).
+struct PositionOutcome {
+    bool accepted = false;  // false: nothing of the line applies
+    Position position{};
+    int side = 0;
+    int ply = 0;
+    std::string refusal;
+};
+// `words` is the whole line split into words, "position" first.
+PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words);
 
 // "go": searches the game position, plays the move found and returns its USI text.
 constexpr unsigned UsiTimeLimit = 2800;
@@ -51,5 +142,9 @@ void ConsoleGame();
 extern const Position ConsoleStartPosition;
 void ShowBoard(const Position& position);
 void ResetBoardDisplay();  // the next ShowBoard is a first call again
+
+// Text of arbitrary input safe to echo in one reply line: at most `limit` characters, bytes
+// outside printable ASCII written as \xHH.
+std::string Printable(std::string_view text, std::size_t limit = 40);
 
 }  // namespace mirabel

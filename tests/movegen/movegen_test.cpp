@@ -254,7 +254,17 @@ TEST(ReferenceRules, FullestListsStayInsideTheBounds) {
         {"9/2+L+P+R+B+B+P+L/K7r/1+N+S+L+P+P+S+P+P/1+P5+P1/2k4+N+S/4+N4/9/9 b GSNL10P 1", {78, 73}},
     };
     for (const auto& [sfen, counts] : fullest) {
-        const auto [position, side] = Read(sfen);
+        // Some of these leave the opponent's king open, which no game reaches and the SFEN
+        // reader refuses: such a board is read as if the opponent were to move.
+        NewGame();
+        Position position{};
+        int side = 0;
+        std::string error, board = sfen;
+        if (!ReadSfen(board, position, side, error)) {
+            board[board.find(" b ") + 1] = 'w';
+            ASSERT_TRUE(ReadSfen(board, position, side, error)) << sfen << ": " << error;
+            side = 0;
+        }
         EXPECT_EQ(CompareAt(side, position), counts) << sfen;
     }
 }

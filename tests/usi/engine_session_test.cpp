@@ -11,6 +11,7 @@
 #include <chrono>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "usi/usi.h"
 
@@ -47,32 +48,93 @@ std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
         EXPECT_TRUE(std::regex_match(line, ReportLine)) << line;
     const std::string move = line == "(none)" ? line : line.substr(9, line.size() - 10);
     NewGame();
-    ParsePositionCommand(positionLine.c_str(), static_cast<int>(positionLine.size()));
+    const PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
     Move read{};
-    EXPECT_TRUE(ParseUsiMove(move.c_str(), GamePly % 2, GamePosition, read))
-        << positionLine << " | " << move;
+    EXPECT_TRUE(outcome.accepted && ParseUsiMove(move, outcome.side, outcome.position, read))
+        << positionLine.substr(0, 200) << " | " << move;
     return move;
 }
 
 const std::string UsiReply = "id name mirabel\nid author mirabel\nusiok\n";
 
-TEST(EngineSession, EachPhaseAnswersOnlyItsOwnCommands) {
+std::string Unknown(const std::string& word) {
+    return "info string unknown command \"" + word + "\"\n";
+}
+
+TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
     Engine engine;
     std::string burst, replies;  // many lines at once arrive whole and in order
-    for (int i = 0; i < 150; ++i) burst += "i\nisready\n", replies += "readyok\nreadyok\n";
-    // Leading parts of the keywords are answered like the keywords, the empty line like "usi".
-    // The game phase ignores "usi" and "isready"; pondering prints nothing and a mate search is
-    // declined. A carriage return before the line feed is not part of the command.
-    engine.Send(
-        "usi\nsetoption name USI_Hash value 256\nsetoptionfoo\nusi extra\nisready now\n"
-        "position startpos\ngo\ngo mate 1\ngameover\nstop\nisready\n\nu\nisrea\nisready\r\n" +
-        burst +
-        "usinew\nisready\nusi\nposition startpos\ngo ponder\nstop\nponderhit\ngo ponder btime 1\n"
-        "go mate 1000\ngo mate infinite\nstop\n");
-    EXPECT_EQ(engine.Lines(314), UsiReply + "readyok\n" + UsiReply + UsiReply +
-                                     "readyok\nreadyok\n" + replies +
-                                     "checkmate notimplemented\ncheckmate notimplemented\n");
+    for (int i = 0; i < 150; ++i) burst += "isready\n", replies += "readyok\n";
+    // Only the exact word counts, with blanks, tabs and a CR around it; an empty line does
+    // nothing; leading parts of a command are unknown commands, never the command.
+    engine.Send("usi\n\n \t\nusi\textra\r\nsetoption name USI_Hash value 256\n \tisready\r\n" +
+                burst + "u\nusin\nquitter\ngox\n" + '\0' + "\nisrea\n" +
+                "position startposition moves 7g7f\nposition startpos 7g7f\n"
+                "position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1\n"
+                "position startpos moves 7g7f 3c3d 9z9z\ngo mate 1\nisready\n");
+    EXPECT_EQ(engine.Lines(163), UsiReply + UsiReply + "readyok\n" + replies + Unknown("u") +
+                                     Unknown("usin") + Unknown("quitter") + Unknown("gox") +
+                                     Unknown("\\x00") + Unknown("isrea"));
+    EXPECT_EQ(engine.Lines(6),
+              "info string position refused: expected startpos or sfen after position\n"
+              "info string position refused: expected moves, not \"7g7f\"\n"
+              "info string position refused, the previous position is kept: the side not to move "
+              "is in check\n"
+              "info string move 3 \"9z9z\" is not legal here; the moves before it are played\n"
+              "checkmate notimplemented\n"
+              "readyok\n");
     EndSession(engine);
+}
+
+TEST(EngineSession, LongLinesAreReadWholeAndOverlongOnesRefusedWhole) {
+    Engine engine;
+    // 10,000 king moves after 7g7f 3c3d: side 0 is to move again.
+    std::string walk = "position startpos moves 7g7f 3c3d";
+    for (int i = 0; i < 2500; ++i) walk += " 5i4h 5a4b 4h5i 4b5a";
+    // Nothing inside a long line is a command of its own, and a CRLF line end is no part of
+    // its last move.
+    const std::string padded = "position startpos moves 7g7f" + std::string(9971, ' ') + "go";
+    const std::string quitInside = "setoption name x value" + std::string(9973, ' ') + "quit";
+    std::string crlf = "position startpos moves 7g7f 3c3d";
+    while (crlf.size() < 9990) crlf += " 5i4h 5a4b 4h5i 4b5a";
+    crlf += " 2g2f\r\n";
+    const std::string overlong = "go" + std::string(MaxLineLength, ' ') + "\n";
+    engine.Send(padded + "\n" + quitInside + "\n" + overlong + crlf + "isready\n");
+    EXPECT_EQ(engine.Lines(4),
+              "info string move 2 \"go\" is not legal here; the moves before it are played\n"
+              "info string unknown option \"x\"\n"
+              "info string refused an input line longer than 1048576 bytes; none of it was "
+              "executed\n"
+              "readyok\n");
+    crlf.resize(crlf.size() - 2);
+    engine.Send("go\n");
+    ExpectSearchReply(engine, crlf);  // side 1 answers 2g2f
+    engine.Send(walk + "\ngo\n");
+    ExpectSearchReply(engine, walk);
+    EndSession(engine);
+}
+
+TEST(EngineSession, EndOfInputRightAfterGoStillGetsTheBestMove) {
+    Engine engine;
+    engine.Send("usinewgame\nposition startpos\ngo\n");
+    engine.CloseInput();
+    ExpectSearchReply(engine, "position startpos");
+    EXPECT_EQ(Finish(engine), "");
+}
+
+TEST(EngineSession, IsreadyIsAnsweredAtOnce) {
+    Engine engine;
+    std::vector<Clock::duration> waits;
+    for (int i = 0; i < 9; ++i) {
+        const auto sent = Clock::now();
+        engine.Send("isready\n");
+        EXPECT_EQ(engine.Lines(), "readyok\n");
+        waits.push_back(Clock::now() - sent);
+    }
+    std::sort(waits.begin(), waits.end());
+    EXPECT_LT(waits[waits.size() / 2], std::chrono::milliseconds(25));
+    engine.CloseInput();
+    EXPECT_EQ(Finish(engine), "");
 }
 
 TEST(EngineSession, ShortGameWithTwoSearchesInARow) {
@@ -104,20 +166,21 @@ TEST(EngineSession, StopAndQuitDuringASearchStillGetTheBestMove) {
 
 TEST(EngineSession, GarbageChangesNothingAndCrashesNothing) {
     Engine engine;
-    std::string garbage = "\x80";  // random bytes, NUL included, in lines with no command letter
+    std::string garbage = "\x80";  // random bytes, NUL included, in lines with no command word
     for (unsigned i = 0, seed = 1; i < 12000; ++i, seed = seed * 1103515245u + 12345u)
         garbage += static_cast<char>(garbage.back() == '\n' ? (seed >> 16) | 0x80 : seed >> 16);
-    // The line feed that ends an over-long line is no empty line (which would mean "usi").
-    const std::string longLines = std::string(30000, 'x') + "\n" + std::string(9999, 'y') + "\n";
-    // The moves from the first token that is not a legal move on are not played.
     const std::string played = "position startpos moves 7g7f 3c3d 2g2f";
-    engine.Send(
-        garbage + longLines + "\x7fusi\n\x01\x02\nisready\nusinewgame\n" + played + " Z*9z 8c8d\n" +
-        garbage + longLines + std::string("\0\0go\n\0position startpos\n", 24) +
-        "usi\nisready\nsetoption name x\nusinewgame\npositionstartpos\nposition sfen garbage\n"
-        "position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1\nposition sfen " +
-        std::string(5000, '9') + " b - 1\n" + std::string(300, 'p') + "\ngo\n");
-    EXPECT_EQ(engine.Lines(), "readyok\n");
+    engine.Send(garbage + "\nisready\n" + played + " Z*9z 8c8d\n" + garbage +
+                "\nposition sfen garbage\nposition sfen " + std::string(5000, '9') + " b - 1\n" +
+                std::string(300, 'p') + "\nisready\n");
+    // Every refusal is one line; the first readyok comes after the first garbage's refusals.
+    int refusals = 0;
+    for (std::string line; (line = engine.Lines()) != "readyok\n" && line != "(none)"; ++refusals)
+        EXPECT_EQ(line.rfind("info string ", 0), 0u) << line;
+    EXPECT_GT(refusals, 0);
+    for (std::string line; (line = engine.Lines()) != "readyok\n" && line != "(none)";)
+        EXPECT_EQ(line.rfind("info string ", 0), 0u) << line;
+    engine.Send("go\n");
     ExpectSearchReply(engine, played);
     EndSession(engine);
 }

@@ -1,10 +1,12 @@
-// The texts of the USI module: the command loop's two comparison rules, the token bound, the
-// replay of "position" lines (which stops at the first token that is not a legal move and
-// leaves the position alone when the line cannot be read) and the console board display.
+// The texts of the USI module: input cut into lines and words, move text, the replay of
+// "position" lines (which stops at the first token that is not a legal move and applies nothing
+// when the line cannot be read) and the console board display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -13,31 +15,54 @@
 namespace mirabel {
 namespace {
 
-TEST(CommandMatch, LinePrefixAndKeywordPrefixRules) {
-    // line, keyword, whether it matches by line prefix, whether it matches by keyword prefix
-    const std::tuple<const char*, const char*, bool, bool> cases[] = {
-        {"", "usi", true, false},
-        {"u", "usi", true, false},
-        {"usi", "usi", true, true},
-        {"usinewgame", "usi", false, true},
-        {"usi ", "usi", false, true},
-        {" usi", "usi", false, false},
-        {"isready now", "isready", false, true},
-        {"setoption name USI_Hash value 256", "setoption", false, true},
-        {"go ponde", "go ponder", true, false}};
-    for (const auto& [line, keyword, linePrefix, keywordPrefix] : cases) {
-        EXPECT_EQ(LinePrefixMatch(line, keyword), linePrefix) << line << '|' << keyword;
-        EXPECT_EQ(KeywordPrefixMatch(line, keyword), keywordPrefix) << line << '|' << keyword;
+// Feeds `input` to a splitter in pieces of `piece` bytes, then ends the input.
+std::vector<InputLine> Split(const std::string& input, std::size_t piece) {
+    LineSplitter splitter;
+    std::vector<InputLine> lines;
+    for (std::size_t at = 0; at < input.size(); at += piece)
+        splitter.Feed(input.data() + at, std::min(piece, input.size() - at), lines);
+    splitter.Finish(lines);
+    return lines;
+}
+
+TEST(LineSplitter, LineEndsNulBytesAndAMissingFinalLineFeed) {
+    const std::string input =
+        std::string("usi\r\nisready\n\nposition") + '\0' + "startpos\n\r\na\rb\ngo";
+    const std::vector<std::string> expected = {
+        "usi", "isready", "", std::string("position\0startpos", 17), "", "a\rb", "go"};
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, input.size()}) {
+        const std::vector<InputLine> lines = Split(input, piece);
+        ASSERT_EQ(lines.size(), expected.size()) << piece;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].text, expected[i]) << piece << ' ' << i;
+            EXPECT_FALSE(lines[i].overlong);
+        }
+    }
+    EXPECT_TRUE(Split("", 1).empty());
+}
+
+TEST(LineSplitter, ALineOverTheBoundIsRefusedWholeAndTheNextOneIsTaken) {
+    const std::string longest(MaxLineLength, 'm');
+    const std::string input = longest + "\n" + longest + "\r\n" + longest + "x\n" + "isready\n" +
+                              std::string(3 * MaxLineLength, 'y') + "\r\n" + longest + "z";
+    for (const std::size_t piece : {std::size_t{4096}, std::size_t{65536}, input.size()}) {
+        const std::vector<InputLine> lines = Split(input, piece);
+        ASSERT_EQ(lines.size(), 6u) << piece;
+        EXPECT_TRUE(!lines[0].overlong && lines[0].text == longest);
+        EXPECT_TRUE(!lines[1].overlong && lines[1].text == longest) << "CR is no part of it";
+        EXPECT_TRUE(lines[2].overlong && lines[2].text.empty());
+        EXPECT_TRUE(!lines[3].overlong && lines[3].text == "isready");
+        EXPECT_TRUE(lines[4].overlong && lines[4].text.empty());
+        EXPECT_TRUE(lines[5].overlong) << "an over-long last line without its line feed";
     }
 }
 
-TEST(UsiNotation, NextTokenTakes255CharactersButNot256) {
-    char token[MaxTokenLength + 1];  // an overrun shows under the address checker
-    const std::string longest(MaxTokenLength, 'a'), tooLong(MaxTokenLength + 1, 'b');
-    EXPECT_EQ(NextToken(longest.c_str(), MaxTokenLength, 0, token), MaxTokenLength + 1);
-    EXPECT_EQ(token, longest);
-    EXPECT_EQ(NextToken((tooLong + " 7g7f").c_str(), MaxTokenLength + 6, 0, token), -1);
-    EXPECT_STREQ(token, "");
+TEST(CommandWords, SplitAtBlanksTabsAndCarriageReturns) {
+    const std::vector<std::string_view> expected = {"position", "startpos", "moves", "7g7f"};
+    EXPECT_EQ(SplitWords(" position\tstartpos  moves 7g7f\r"), expected);
+    EXPECT_TRUE(SplitWords(" \t\r").empty());
+    EXPECT_EQ(Printable(std::string("a\0\x7f\xff", 4)), "a\\x00\\x7F\\xFF");
+    EXPECT_EQ(Printable(std::string(100, 'w'), 5), "wwwww...");
 }
 
 TEST(UsiNotation, MoveTextBothWays) {
@@ -58,34 +83,54 @@ TEST(UsiNotation, MoveTextBothWays) {
 }
 
 TEST(UsiNotation, PositionLinesReplayUpToTheFirstTokenThatIsNotALegalMove) {
-    const std::string prior = "position startpos moves 7g7f 3c3d 2g2f", tooLong(300, '7');
+    const std::string tooLong(300, '7');
     const std::string start = StartSfen, two = "position startpos moves 7g7f 3c3d ";
     const char* afterTwo = "lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL b - 1";
-    const char* kept = "lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P4P1/PP1PPPP1P/1B5R1/LNSGKGSNL w - 1";
-    const std::tuple<std::string, std::string, int> cases[] = {
-        {"position startpos moves " + tooLong, start, 0},
-        {two + " 2g2f", afterTwo, 2},  // two blanks end the list
-        {two + "7g7f 2g2f", afterTwo, 2},
-        {two + "P*5e 2g2f", afterTwo, 2},
-        {two + "\x01\xff\x7f 2g2f", afterTwo, 2},
-        {two + "2g2f" + tooLong, afterTwo, 2},
+    // line, the position reached, moves played, the refusal's start ("" for none)
+    const std::tuple<std::string, std::string, int, std::string> cases[] = {
+        {"position startpos", start, 0, ""},
+        {"position startpos moves", start, 0, ""},
+        {"position startpos moves " + tooLong, start, 0, "move 1 \"7777"},
+        {two + "\t 2g2f", "lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P4P1/PP1PPPP1P/1B5R1/LNSGKGSNL w - 1",
+         3, ""},
+        {two + "7g7f 2g2f", afterTwo, 2, "move 3 \"7g7f\" is not legal"},
+        {two + "P*5e 2g2f", afterTwo, 2, "move 3 \"P*5e\""},
+        {two + "\x01\xff\x7f 2g2f", afterTwo, 2, "move 3 \"\\x01\\xFF\\x7F\""},
         {two + "8h2b+ 3a2b B*4e",
-         "lnsgkg1nl/1r5s1/pppppp1pp/6p2/5B3/2P6/PP1PPPPPP/7R1/LNSGKGSNL w b 1", 5},
+         "lnsgkg1nl/1r5s1/pppppp1pp/6p2/5B3/2P6/PP1PPPPPP/7R1/LNSGKGSNL w b 1", 5, ""},
         {"position sfen " + start.substr(0, 57) + " w - 1 moves 3c3d 7g7f",
-         "lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL w - 1", 3},
+         "lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL w - 1", 2, ""},
         {"position sfen 4k4/9/9/9/9/9/9/9/4K4 b 2Pr moves P*5e R*5f",
-         "4k4/9/9/9/4P4/4r4/9/9/4K4 b P 1", 2},
-        // Lines that cannot be read leave the position as it was.
-        {"position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1", kept, 3},  // the side not to move in check
-        {"position sfen " + std::string(300, '9') + " b - 1", kept, 3},
-        {"position fen 4k4/9/9/9/9/9/9/9/4K4 b - 1", kept, 3}};
-
+         "4k4/9/9/9/4P4/4r4/9/9/4K4 b P 1", 2, ""}};
     NewGame();
-    for (const auto& [line, sfen, ply] : cases) {
-        ParsePositionCommand(prior.c_str(), static_cast<int>(prior.size()));
-        ParsePositionCommand(line.c_str(), static_cast<int>(line.size()));
-        EXPECT_EQ(WriteSfen(GamePosition, GamePly % 2), sfen) << line;
-        EXPECT_EQ(GamePly, ply) << line;
+    for (const auto& [line, sfen, ply, refusal] : cases) {
+        const PositionOutcome outcome = ReadPositionCommand(SplitWords(line));
+        EXPECT_TRUE(outcome.accepted) << line;
+        EXPECT_EQ(WriteSfen(outcome.position, outcome.side), sfen) << line;
+        EXPECT_EQ(outcome.ply, ply) << line;
+        EXPECT_EQ(outcome.refusal.substr(0, refusal.size()), refusal) << line;
+        EXPECT_EQ(outcome.refusal.empty(), refusal.empty()) << line;
+    }
+}
+
+TEST(UsiNotation, PositionLinesThatCannotBeReadApplyNothing) {
+    // line, the refusal's reason
+    const std::pair<std::string, std::string> cases[] = {
+        {"position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1", "the side not to move is in check"},
+        {"position sfen 4k4/9/9/4p4/4p4/9/9/9/4K4 b - 1", "two unpromoted pawns"},
+        {"position sfen " + std::string(300, '9') + " b - 1", "two counts of empty squares"},
+        {"position sfen " + std::string(StartSfen) + " 2g2f", "an SFEN has a board"},
+        {"position sfen moves 7g7f", "an SFEN has a board"},
+        {"position startpos 7g7f", "position refused: expected moves, not \"7g7f\""},
+        {"position startposition moves 7g7f", "position refused: expected startpos or sfen"},
+        {"position fen 4k4/9/9/9/9/9/9/9/4K4 b - 1", "position refused: expected startpos"},
+        {"position", "position refused: expected startpos"}};
+    NewGame();
+    for (const auto& [line, reason] : cases) {
+        const PositionOutcome outcome = ReadPositionCommand(SplitWords(line));
+        EXPECT_FALSE(outcome.accepted) << line;
+        EXPECT_NE(outcome.refusal.find(reason), std::string::npos)
+            << line << ": " << outcome.refusal;
     }
 }
 

@@ -1,0 +1,107 @@
+// The USI engine's command handling. A command is the first word of a line, matched exactly;
+// every line that is refused gets one "info string" reply that says what was refused and why.
+#include <cstdio>
+
+#include "search/search.h"
+#include "usi/usi.h"
+
+namespace mirabel {
+
+namespace {
+
+std::mutex& OutputMutex() {
+    // Never destroyed: the process may end while another thread still writes.
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+}  // namespace
+
+void WriteStdoutLine(std::string_view line) {
+    const std::lock_guard<std::mutex> lock(OutputMutex());
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+UsiEngine::UsiEngine(LineWriter writer) : write_(std::move(writer)) {
+    NewGame();
+}
+
+const Position& UsiEngine::GamePositionNow() const {
+    return GamePosition;
+}
+
+int UsiEngine::SideToMove() const {
+    return GamePly % 2;
+}
+
+void UsiEngine::Refuse(const std::string& what) {
+    write_("info string " + what);
+}
+
+void UsiEngine::RefuseOverlongLine() {
+    Refuse("refused an input line longer than " + std::to_string(MaxLineLength) +
+           " bytes; none of it was executed");
+}
+
+void UsiEngine::HandlePosition(const std::vector<std::string_view>& words) {
+    const PositionOutcome outcome = ReadPositionCommand(words);
+    if (outcome.accepted) {
+        GamePosition = outcome.position;
+        GamePly = outcome.side;
+    }
+    if (!outcome.refusal.empty()) Refuse(outcome.refusal);
+}
+
+void UsiEngine::HandleSetOption(const std::vector<std::string_view>& words) {
+    if (words.size() < 3 || words[1] != "name") {
+        Refuse("setoption refused: expected setoption name <id> [value <x>]");
+        return;
+    }
+    const std::string_view name = words[2];
+    // Front ends send these whether or not the engine declares them.
+    if (name == "USI_Hash" || name == "USI_Ponder") return;
+    Refuse("unknown option \"" + Printable(name) + "\"");
+}
+
+void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
+    if (words.size() >= 2 && words[1] == "mate") {
+        // There is no mate search; saying so keeps the front end from waiting for ever.
+        write_("checkmate notimplemented");
+        return;
+    }
+    if (words.size() >= 2 && words[1] == "ponder") return;
+    const char* move = GoCommand();
+    write_(std::string("bestmove ") + move);
+}
+
+bool UsiEngine::Handle(const std::string& line) {
+    const std::vector<std::string_view> words = SplitWords(line);
+    if (words.empty()) return true;
+    const std::string_view command = words[0];
+    if (command == "usi") {
+        write_("id name mirabel");
+        write_("id author mirabel");
+        write_("usiok");
+    } else if (command == "isready") {
+        write_("readyok");
+    } else if (command == "setoption") {
+        HandleSetOption(words);
+    } else if (command == "usinewgame") {
+        NewGame();
+    } else if (command == "position") {
+        HandlePosition(words);
+    } else if (command == "go") {
+        HandleGo(words);
+    } else if (command == "stop" || command == "ponderhit" || command == "gameover") {
+        // Nothing runs between commands that these could end.
+    } else if (command == "quit") {
+        return false;
+    } else {
+        Refuse("unknown command \"" + Printable(command) + "\"");
+    }
+    return true;
+}
+
+}  // namespace mirabel
