@@ -37,7 +37,8 @@ int UsiEngine::SideToMove() const {
 }
 
 void UsiEngine::Refuse(const std::string& what) {
-    write_("info string " + what);
+    // Reasons may quote the input, whatever bytes it held: they leave as printable text.
+    write_("info string " + Printable(what, 400));
 }
 
 void UsiEngine::RefuseOverlongLine() {
@@ -72,7 +73,7 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
         return;
     }
     if (words.size() >= 2 && words[1] == "ponder") return;
-    const char* move = GoCommand();
+    const char* move = GoCommand(depthCap_ > 0 ? depthCap_ * OnePly : UsiMaxDepth);
     write_(std::string("bestmove ") + move);
 }
 

@@ -97,12 +97,15 @@ class UsiEngine {
     bool Handle(const std::string& line);
     // Tells the front end that an input line was refused for being too long.
     void RefuseOverlongLine();
+    // Caps every later search at `plies` plies, whatever "go" asks (for fuzzing and tools).
+    void CapSearchDepth(int plies) { depthCap_ = plies; }
 
     const Position& GamePositionNow() const;
     int SideToMove() const;
 
   private:
     LineWriter write_;
+    int depthCap_ = 0;  // plies; 0 for none
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);
     void HandleGo(const std::vector<std::string_view>& words);
@@ -133,7 +136,7 @@ PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words);
 // "go": searches the game position, plays the move found and returns its USI text.
 constexpr unsigned UsiTimeLimit = 2800;
 constexpr int UsiMaxDepth = 60;
-const char* GoCommand();
+const char* GoCommand(int maxDepth = UsiMaxDepth);
 
 // Console game and board display.
 void ConsoleGame();
