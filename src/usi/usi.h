@@ -133,9 +133,40 @@ struct PositionOutcome {
 // `words` is the whole line split into words, "position" first.
 PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words);
 
+// ---------------------------------------------------------------------------------------------
+// "go" and the time manager
+// ---------------------------------------------------------------------------------------------
+
+// Everything a "go" line can ask for. Times are in milliseconds; -1 where not given.
+struct GoLimits {
+    std::int64_t time[2] = {-1, -1};  // btime, wtime
+    std::int64_t increment[2] = {0, 0};
+    std::int64_t byoyomi = 0;
+    std::int64_t movetime = -1;
+    std::int64_t movesToGo = 0;
+    int depth = 0;            // plies; 0 for no limit
+    std::uint64_t nodes = 0;  // 0 for no limit
+    bool infinite = false;
+    bool ponder = false;
+    bool mate = false;
+};
+// Reads the words after "go". Fields that cannot be read are skipped and named in `refusal`.
+GoLimits ReadGoCommand(const std::vector<std::string_view>& words, std::string& refusal);
+
+// The search's own budget per move, used whenever the clock allows it.
+constexpr std::uint32_t FixedBudget = 2800;
+constexpr int UsiMaxDepth = 60;  // quarter plies of a timed search
+
+// How long a search may run: no new iteration starts after `soft` ms, and the search stops at
+// `hard` ms. `unlimited` searches run until they are stopped (or reach their depth or nodes).
+struct TimeBudget {
+    std::uint32_t soft;
+    std::uint32_t hard;
+    bool unlimited;
+};
+TimeBudget BudgetFor(const GoLimits& limits, int side, std::uint32_t networkDelay);
+
 // "go": searches the game position, plays the move found and returns its USI text.
-constexpr unsigned UsiTimeLimit = 2800;
-constexpr int UsiMaxDepth = 60;
 const char* GoCommand(int maxDepth = UsiMaxDepth);
 
 // Console game and board display.
