@@ -56,14 +56,8 @@ void UsiEngine::HandlePosition(const std::vector<std::string_view>& words) {
 }
 
 void UsiEngine::HandleSetOption(const std::vector<std::string_view>& words) {
-    if (words.size() < 3 || words[1] != "name") {
-        Refuse("setoption refused: expected setoption name <id> [value <x>]");
-        return;
-    }
-    const std::string_view name = words[2];
-    // Front ends send these whether or not the engine declares them.
-    if (name == "USI_Hash" || name == "USI_Ponder") return;
-    Refuse("unknown option \"" + Printable(name) + "\"");
+    const std::string refusal = ApplySetOption(words, options_);
+    if (!refusal.empty()) Refuse(refusal);
 }
 
 void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
@@ -84,6 +78,7 @@ bool UsiEngine::Handle(const std::string& line) {
     if (command == "usi") {
         write_("id name mirabel");
         write_("id author mirabel");
+        for (const std::string& option : OptionLines()) write_(option);
         write_("usiok");
     } else if (command == "isready") {
         write_("readyok");

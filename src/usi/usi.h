@@ -85,6 +85,19 @@ std::vector<std::string_view> SplitWords(std::string_view line);
 // The USI engine
 // ---------------------------------------------------------------------------------------------
 
+// The options a front end can set. The hash table's default is the size it always had.
+constexpr int DefaultHashMegabytes = 25;
+constexpr int MaxHashMegabytes = 16384;
+constexpr int DefaultNetworkDelay = 120;  // ms kept back from the clock for pipes and front end
+struct EngineOptions {
+    int hashMegabytes = DefaultHashMegabytes;
+    int networkDelay = DefaultNetworkDelay;
+    bool ponder = false;
+};
+std::vector<std::string> OptionLines();  // the "option" lines of the reply to "usi"
+// Applies one "setoption" line; what was refused and why, or "" when it was taken.
+std::string ApplySetOption(const std::vector<std::string_view>& words, EngineOptions& options);
+
 // Every reply leaves the engine through one function that writes one whole line (without its
 // line feed), so that lines never mix.
 using LineWriter = std::function<void(std::string_view line)>;
@@ -105,6 +118,7 @@ class UsiEngine {
 
   private:
     LineWriter write_;
+    EngineOptions options_;
     int depthCap_ = 0;  // plies; 0 for none
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);
