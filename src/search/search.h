@@ -1,13 +1,19 @@
 // Search module: iterative deepening over a principal-variation alpha-beta search in quarter
 // plies with null move, late-move reductions, a check extension and quiescence; the move
 // ordering (killers, history, exchange estimate); the transposition table; the search report.
-// Every piece of search state is a process-wide table sized in advance: nothing allocates.
+// A search is one object holding all its state in fixed-size tables: nothing allocates while it
+// runs, and several searches can live in one process, each with its own table and report sink.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <type_traits>
 
 #include "movegen/movegen.h"
+#include "platform/platform.h"
 #include "position/position.h"
+#include "search/ordering.h"
 
 namespace mirabel {
 
@@ -17,34 +23,57 @@ constexpr int ScoreNoMove = -888887;
 constexpr int ScoreKingCapture = 88888;
 constexpr int ScoreInfinity = 99999999;
 
-constexpr int MaxPly = 32;  // plies of the per-ply tables
-constexpr int MoveListCount = 48;
+constexpr int MaxPly = 32;   // plies of the per-ply tables
 constexpr int PvShown = 10;  // moves of a variation that are kept and reported
 
-// Clock and limits of the running search.
-extern std::uint32_t SearchStartTick;
-extern std::uint32_t SearchTimeLimit;
-extern int TimeOver;
-extern std::uint64_t NodeCount;
-extern int IterationDepth;
+// ---------------------------------------------------------------------------------------------
+// Limits and reports
+// ---------------------------------------------------------------------------------------------
 
-extern std::uint8_t InCheck[MaxPly];
-extern Move PvTable[MaxPly][MaxPly];
-extern Move MoveLists[MoveListCount][MoveListSize];
-extern Move Killer1[MaxPly];
-extern Move Killer2[MaxPly];
-extern std::uint16_t HistoryGood[100][SquareCount];
-extern std::uint16_t HistoryTried[100][SquareCount];
+struct SearchLimits {
+    std::uint32_t timeLimitMs;  // the search stops once more time than this has passed
+    int maxDepth;               // plies of the deepest iteration
+    // The console game's way: the node count, the variation table and the killers go on from
+    // the previous search instead of starting afresh as for every "go".
+    bool keepTables = false;
+};
 
-// The ordering score's random part: the sequence of the Windows C runtime's rand().
-int OrderingRandom();
-void SeedOrderingRandom(std::uint32_t state = 1);
+// One report of a running search: made at every new best root move and once at the end.
+struct SearchReport {
+    int depth;  // plies of the iteration that made it
+    int score;
+    std::uint64_t nodes;
+    std::uint32_t elapsedMs;  // since the search began
+    Move pv[PvShown];         // the root variation
+    int pvLength;
+    bool final;  // the last report of the search
+};
+static_assert(std::is_trivially_copyable_v<SearchReport>);
 
-// Search state resets made before a search.
-void ClearHistory();
-void ClearMoveTables();  // PvTable, Killer1, Killer2 to the no-move marker
+class ReportSink {
+  public:
+    virtual ~ReportSink() = default;
+    virtual void Report(const SearchReport& report) = 0;
+};
 
-// The transposition table.
+// Writes each report as the engine's text lines: depth, score and nodes, then the variation in
+// numeric move text on an "info string".
+class TextReportSink final : public ReportSink {
+  public:
+    explicit TextReportSink(std::FILE* file) : out(file) {}
+    void Report(const SearchReport& report) override;
+
+  private:
+    std::FILE* out;
+};
+
+// Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
+const char* MoveNumericText(const Move& move);
+
+// ---------------------------------------------------------------------------------------------
+// The transposition table
+// ---------------------------------------------------------------------------------------------
+
 enum Bound : std::int8_t { BoundExact = 0, BoundUpper = 1, BoundLower = -1 };
 struct TableEntry {
     std::uint32_t keyLo;
@@ -56,56 +85,91 @@ struct TableEntry {
     Move previous;
 };
 static_assert(sizeof(TableEntry) == 40);
-constexpr int TableHalf = 0x50000;
-constexpr std::uint32_t TableMask = 0x4FFFF;
-extern TableEntry TranspositionTable[2 * TableHalf];
+static_assert(std::is_trivially_copyable_v<TableEntry>);
 
-// Returns true on a hit; `slot` is the entry for (side, keyLo) in every case.
-bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-                TableEntry*& slot);
-void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-                int score, int bound);
-void ClearTable();  // for tools and tests; the engine itself never clears the table
+// One entry per slot, depth-preferred replacement; one half per side to move, indexed by the
+// low key bits.
+class TranspositionTable {
+  public:
+    static constexpr std::uint32_t Half = 0x50000;
+    static constexpr std::uint32_t IndexMask = 0x4FFFF;
 
-// The search itself, on GamePosition.
-int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull);
-int Quiescence(int side, int alpha, int beta, int ply);
-int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull);
-// One search of the game position with every reset a new "go" makes (node count, variation
-// and killer tables, history, time-out flag, material, start tick), over the full window up to
-// `maxDepth` quarter plies. The move found is left in PvTable[0][0].
-int SearchGamePosition(int side, std::uint32_t timeLimit, int maxDepth);
+    TranspositionTable();  // every entry zero
 
-// The moves a node already knows to be promising, compared with every generated move.
-struct OrderingMoves {
-    Move hash;
-    Move second;
-    Move killer1;
-    Move killer2;
-    Move pv;
+    // True on a hit; `slot` is the entry for (side, keyLo) in every case.
+    bool Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
+               TableEntry*& slot);
+    void Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
+               int score, int bound);
+    void Clear();
+    TableEntry& SlotOf(int side, std::uint32_t keyLo) {
+        return entries[(keyLo & IndexMask) + static_cast<std::uint32_t>(side) * Half];
+    }
+
+  private:
+    std::unique_ptr<TableEntry[]> entries;
 };
 
-// Starts the scoring of a new node's moves (drop estimates are shared within one node).
-void BeginMoveScoring();
-// Sets `capture` and returns the ordering score of one move; the random part is drawn only
-// for a move that matches none of the known moves.
-int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known);
+// ---------------------------------------------------------------------------------------------
+// The search
+// ---------------------------------------------------------------------------------------------
 
-// History updates of a quiet move after its search (tried) and on a cutoff (good).
-void AddTried(const Move& move, int depth);
-void AddGood(const Move& move, int depth);
+class Search {
+  public:
+    Search(TranspositionTable& sharedTable, ReportSink& reportSink)
+        : table(sharedTable), sink(reportSink) {}
 
-// Stable sort of a move list, descending by score.
-void SortMoves(Move* moves, int count);
-// Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
-// moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
-// Call it for index 0, 1, 2, ... in turn.
-void PutNextInOrder(Move* moves, int count, int index);
+    // Searches `start` for `side` over the full window, one iteration per ply from three plies
+    // up to the limits, and returns the score of the last finished iteration. The table and
+    // the ordering's random sequence carry over from earlier searches of this object.
+    int Run(const Position& start, int side, const SearchLimits& limits);
 
-// Prints one report line with the root variation and `score`.
-void ReportSearch(int score);
+    // The move of the last finished iteration; the no-move marker when none finished.
+    const Move& BestMove() const { return pv[0][0]; }
+    std::uint64_t Nodes() const { return nodes; }
+    // Whether the last search ended on its clock rather than at its depth.
+    bool TimedOut() const { return stopped; }
 
-// Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
-const char* MoveNumericText(const Move& move);
+  private:
+    // Lists of the plies a search reaches: the full-width plies and quiescence up to its bound.
+    static constexpr int QuiescencePlyLimit = 20;
+    static constexpr int MoveListCount = MaxPly - 1;
+
+    TranspositionTable& table;
+    ReportSink& sink;
+
+    Position position{};  // the position being searched, changed and restored move by move
+    std::uint32_t startTick = 0;
+    std::uint32_t timeLimitMs = 0;
+    bool stopped = false;
+    std::uint64_t nodes = 0;
+    int iterationDepth = 0;
+
+    bool inCheck[MaxPly] = {};
+    Move pv[MaxPly][MaxPly] = {};
+    Move killer1[MaxPly] = {};
+    Move killer2[MaxPly] = {};
+    History history;
+    MoveScorer scorer;
+    Move moveLists[MoveListCount][MoveListSize];
+
+    // The clock test made at every node.
+    bool TimeIsUp() {
+        if (static_cast<std::uint32_t>(TickCount() - startTick) > timeLimitMs) stopped = true;
+        return stopped;
+    }
+    int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
+
+    int IterativeDeepening(int side, int maxDepth);
+    int AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool noNull);
+    int Quiescence(int side, int alpha, int beta, int ply);
+    int NullMoveScore(int side, int beta, int depth, int ply);
+    bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known);
+    void ScoreByExchange(int side, Move* list, int count);
+    int CaptureGain(const Move& move) const;
+    void UpdateVariation(int ply, const Move& move);
+    void ClearMoveTables();
+    void Report(int score, bool final);
+};
 
 }  // namespace mirabel

@@ -1,22 +1,14 @@
 // The transposition table: one entry per slot, depth-preferred replacement, halves by side.
-#include <cstring>
+#include <algorithm>
 
 #include "search/search.h"
 
 namespace mirabel {
 
-TableEntry TranspositionTable[2 * TableHalf];
+TranspositionTable::TranspositionTable() : entries(new TableEntry[2 * Half]()) {}
 
-namespace {
-
-inline TableEntry& SlotOf(int side, std::uint32_t keyLo) {
-    return TranspositionTable[(keyLo & TableMask) + static_cast<std::uint32_t>(side) * TableHalf];
-}
-
-}  // namespace
-
-bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-                TableEntry*& slot) {
+bool TranspositionTable::Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha,
+                               int beta, int depth, TableEntry*& slot) {
     slot = &SlotOf(side, keyLo);
     if (slot->keyLo != keyLo || slot->keyHi != keyHi) return false;
     if (depth > slot->depth) return false;
@@ -25,8 +17,8 @@ bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, i
     return slot->score >= beta && slot->bound == BoundLower;
 }
 
-void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-                int score, int bound) {
+void TranspositionTable::Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth,
+                               const Move& best, int score, int bound) {
     TableEntry& slot = SlotOf(side, keyLo);
     if (slot.depth > depth) return;
     slot.depth = static_cast<std::int8_t>(depth);
@@ -38,8 +30,8 @@ void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, c
     slot.bound = static_cast<std::int8_t>(bound);
 }
 
-void ClearTable() {
-    std::memset(TranspositionTable, 0, sizeof TranspositionTable);
+void TranspositionTable::Clear() {
+    std::fill(entries.get(), entries.get() + 2 * Half, TableEntry{});
 }
 
 }  // namespace mirabel

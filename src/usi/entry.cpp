@@ -1,17 +1,13 @@
-// The engine's entry point: the console game with "CUI", the USI engine otherwise.
+// The USI engine's entry: unbuffered standard streams, the input reader thread, a first game,
+// then the command loop.
 #include <cstdio>
-#include <cstring>
 
 #include "platform/platform.h"
 #include "usi/usi.h"
 
 namespace mirabel {
 
-int EngineMain(int argc, char** argv) {
-    if (argc >= 2 && std::strncmp(argv[1], "CUI", 3) == 0) {
-        ConsoleGame();
-        return 0;
-    }
+int UsiEngineMain() {
     // Unbuffered, so every reply reaches the front end as soon as it is printed.
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -5,10 +5,24 @@
 
 namespace mirabel {
 
+namespace {
+
+// The engine's one search, with its table and its report lines on standard output; both live
+// on from one "go" to the next, as does the ordering's random sequence.
+Search& EngineSearch() {
+    static TranspositionTable table;
+    static TextReportSink sink(stdout);
+    static Search search(table, sink);
+    return search;
+}
+
+}  // namespace
+
 const char* GoCommand() {
     const int side = GamePly % 2;
-    SearchGamePosition(side, UsiTimeLimit, UsiMaxDepth);
-    const Move chosen = PvTable[0][0];
+    Search& search = EngineSearch();
+    search.Run(GamePosition, side, SearchLimits{UsiTimeLimit, UsiMaxDepth});
+    const Move chosen = search.BestMove();
     if (chosen.from != NoMove) {
         MakeMove(side, GamePosition, chosen);
         ++GamePly;

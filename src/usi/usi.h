@@ -1,19 +1,17 @@
-// USI module: the engine's face to the world. It owns the entry point's two modes, the input
-// reader thread with its command queue, the command loop, USI move text and the "position"
-// command, the "go" command with its fixed time budget, and the console self-play game with
-// its board display.
+// USI module: the engine's face to front ends. It owns the USI engine's entry, the input reader
+// thread with its command queue, the command loop, USI move text and the "position" command,
+// and the "go" command with its fixed time budget.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include "position/position.h"
 
 namespace mirabel {
 
-// Entry point shared by the `mirabel` executable: "CUI..." as first argument plays the console
-// game, anything else runs the USI engine (which never returns).
-int EngineMain(int argc, char** argv);
+// Runs the USI engine on standard input and output; returns only when its input thread cannot
+// be started.
+int UsiEngineMain();
 
 // Input reader and command queue.
 void InputReader();
@@ -41,15 +39,7 @@ bool ParseUsiMove(const char* token, int side, const Position& position, Move& m
 
 // "go": searches the game position, plays the move found and returns its USI text.
 constexpr unsigned UsiTimeLimit = 2800;
-constexpr int UsiMaxDepth = 60;
+constexpr int UsiMaxDepth = 15;  // plies
 const char* GoCommand();
-
-// Console game and board display.
-void ConsoleGame();
-// The fixed middle-game position the console game starts from, side 1 to move; its king squares
-// are filled in, its hash key and material are left for the game to compute.
-extern const Position ConsoleStartPosition;
-void ShowBoard(const Position& position);
-void ResetBoardDisplay();  // the next ShowBoard is a first call again
 
 }  // namespace mirabel

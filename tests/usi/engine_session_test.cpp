@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <regex>
 #include <string>
 
+#include "search/search.h"
 #include "usi/usi.h"
 
 namespace mirabel {
@@ -120,6 +123,39 @@ TEST(EngineSession, GarbageChangesNothingAndCrashesNothing) {
     EXPECT_EQ(engine.Lines(), "readyok\n");
     ExpectSearchReply(engine, played);
     EndSession(engine);
+}
+
+// The engine's report lines are what its text sink makes of the reports of the same search run
+// here: the same keys (the engine's second game, after "usinewgame"), a fresh table, and a
+// position small enough for all fifteen plies to finish within the time limit.
+TEST(EngineSession, ReportLinesAreTheTextSinkOfTheSameSearch) {
+    const std::string sfen = "4k4/9/9/9/9/9/9/9/4K4 b - 1";
+    Engine engine;
+    engine.Send("usinewgame\nposition sfen " + sfen + "\ngo\n");
+    std::string printed;
+    for (std::string line = engine.Lines(); line.rfind("bestmove", 0) != 0 && line != "(none)";
+         line = engine.Lines())
+        printed += line;
+    EndSession(engine);
+
+    NewGame();
+    NewGame();
+    Position position{};
+    int side = 0;
+    std::string error;
+    ASSERT_TRUE(ReadSfen(sfen, position, side, error)) << error;
+    std::FILE* file = std::tmpfile();
+    TextReportSink sink(file);
+    const auto table = std::make_unique<TranspositionTable>();
+    const auto search = std::make_unique<Search>(*table, sink);
+    search->Run(position, side, SearchLimits{UsiTimeLimit, UsiMaxDepth});
+    ASSERT_FALSE(search->TimedOut());
+    std::string written(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    EXPECT_EQ(std::fread(written.data(), 1, written.size(), file), written.size());
+    std::fclose(file);
+    EXPECT_EQ(printed, written);
+    EXPECT_NE(written.find("info depth 15 "), std::string::npos);
 }
 
 // With input already at its end the console game plays its first move, shows it and stops.
