@@ -6,26 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "bench_positions.h"
 #include "search/search.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define BENCH_DUP _dup
-#define BENCH_DUP2 _dup2
-#define BENCH_CLOSE _close
-#define BENCH_FILENO _fileno
-constexpr const char* NullDevice = "NUL";
-#else
-#include <unistd.h>
-#define BENCH_DUP dup
-#define BENCH_DUP2 dup2
-#define BENCH_CLOSE close
-#define BENCH_FILENO fileno
-constexpr const char* NullDevice = "/dev/null";
-#endif
 
 namespace mirabel {
 namespace {
@@ -42,40 +27,28 @@ struct BenchResult {
     long long milliseconds;
 };
 
-// The search writes its "info" report lines to standard output. While it runs, standard output
-// is pointed at the null device, so that the bench's own lines are all that stdout shows.
-// Returns the descriptor that keeps the real standard output (or -1 when it cannot be saved,
-// in which case the report lines are let through).
-int SilenceStdout(std::FILE* nullDevice) {
-    std::fflush(stdout);
-    const int saved = BENCH_DUP(BENCH_FILENO(stdout));
-    if (saved >= 0) BENCH_DUP2(BENCH_FILENO(nullDevice), BENCH_FILENO(stdout));
-    return saved;
-}
+// The bench prints its own lines only: the search's reports go nowhere.
+class SilentSink final : public ReportSink {
+  public:
+    void Report(const SearchReport&) override {}
+};
 
-void RestoreStdout(int saved) {
-    std::fflush(stdout);
-    if (saved < 0) return;
-    BENCH_DUP2(saved, BENCH_FILENO(stdout));
-    BENCH_CLOSE(saved);
-}
-
-// Sets the game position from `sfen` and searches it with the resets of "go" and a time limit
-// that never expires. The transposition table and the random generator carry over.
-bool SearchPosition(const char* sfen, int plies, std::FILE* nullDevice, BenchResult& result) {
+// Searches `sfen` as the "go" command would, with a time limit that never expires. The
+// transposition table and the ordering's random sequence carry over from one position to the
+// next, as in one engine process.
+bool SearchPosition(Search& search, const char* sfen, int plies, BenchResult& result) {
+    Position position{};
     int side = 0;
     std::string error;
-    if (!ReadSfen(sfen, GamePosition, side, error)) {
+    if (!ReadSfen(sfen, position, side, error)) {
         std::fprintf(stderr, "mirabel-bench: bad position \"%s\": %s\n", sfen, error.c_str());
         return false;
     }
-    const int saved = SilenceStdout(nullDevice);
     const Clock::time_point start = Clock::now();
-    SearchGamePosition(side, 0xFFFFFFFFu, plies * OnePly);
+    search.Run(position, side, SearchLimits{0xFFFFFFFFu, plies});
     const Clock::time_point end = Clock::now();
-    RestoreStdout(saved);
-    result.nodes = NodeCount;
-    result.best = PvTable[0][0];
+    result.nodes = search.Nodes();
+    result.best = search.BestMove();
     result.milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count();
     return true;
@@ -99,20 +72,15 @@ int Usage() {
 }
 
 int RunBench(int plies) {
-    std::FILE* nullDevice = std::fopen(NullDevice, "w");
-    if (nullDevice == nullptr) {
-        std::fprintf(stderr, "mirabel-bench: cannot open %s\n", NullDevice);
-        return 1;
-    }
     NewGame();
+    TranspositionTable table;
+    SilentSink sink;
+    const auto search = std::make_unique<Search>(table, sink);
     std::uint64_t totalNodes = 0;
     long long totalMilliseconds = 0;
     for (int i = 0; i < BenchPositionCount; ++i) {
         BenchResult result{};
-        if (!SearchPosition(BenchPositions[i], plies, nullDevice, result)) {
-            std::fclose(nullDevice);
-            return 1;
-        }
+        if (!SearchPosition(*search, BenchPositions[i], plies, result)) return 1;
         totalNodes += result.nodes;
         totalMilliseconds += result.milliseconds;
         std::printf("position %2d nodes %12llu move %-8s time %lld ms\n", i + 1,
@@ -120,7 +88,6 @@ int RunBench(int plies) {
                     result.best.from == NoMove ? "none" : MoveNumericText(result.best),
                     result.milliseconds);
     }
-    std::fclose(nullDevice);
     const long long elapsed = totalMilliseconds > 0 ? totalMilliseconds : 1;
     std::printf("time %lld ms\n", totalMilliseconds);
     std::printf("nodes %llu\n", static_cast<unsigned long long>(totalNodes));

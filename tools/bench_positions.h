@@ -3,6 +3,8 @@
 // the engine's own games after some of those openings.
 #pragma once
 
+#include "console/console.h"
+
 namespace mirabel {
 
 inline constexpr const char* BenchPositions[] = {
@@ -26,7 +28,7 @@ inline constexpr const char* BenchPositions[] = {
     "l2k1s3/1Gp5l/ns1p1gn1p/1p2p2p1/9/9/+b4P2P/2S1+r1K1B/7NL b RSN2P2gl8p 143",
     "1+N2k1s+Bl/+R2+S1gns1/lr2plppp/pg3p3/2P6/3N1P3/P2PP1P1P/1K2G4/L+B3G1NS w 5P 124",
     // The console game's start position.
-    "2+Ns1g1nl/+B+Rn1k1s2/l1pppp2p/p5pp1/2P6/P4P3/L5PPP/2+l3Sg+r/K4B1N1 w GS3Pgp 1",
+    ConsoleStartSfen,
 };
 
 inline constexpr int BenchPositionCount =

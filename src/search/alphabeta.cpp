@@ -1,115 +1,100 @@
 // The principal-variation alpha-beta search and the quiescence search.
-#include "platform/platform.h"
 #include "search/search.h"
 
 namespace mirabel {
 
-std::uint32_t SearchStartTick = 0;
-std::uint32_t SearchTimeLimit = 0;
-int TimeOver = 0;
-std::uint64_t NodeCount = 0;
-std::uint8_t InCheck[MaxPly];
-Move PvTable[MaxPly][MaxPly];
-Move MoveLists[MoveListCount][MoveListSize];
-
 namespace {
 
-inline bool ClockExpired() {
-    if (static_cast<std::uint32_t>(TickCount() - SearchStartTick) > SearchTimeLimit) {
-        TimeOver = 1;
-        return true;
-    }
-    return false;
-}
-
-inline int StaticScore(int side) {
-    return side == 0 ? GamePosition.material : -GamePosition.material;
-}
-
-// The variation of this node becomes `move` followed by the child's variation.
-void UpdateVariation(int ply, const Move& move) {
-    PvTable[ply][ply] = move;
-    for (int i = ply + 1; i < PvShown; ++i) PvTable[ply][i] = PvTable[ply + 1][i];
-    PvTable[ply + 1][ply + 1].from = NoMove;
-}
-
-int LateMoveReduction(const Move& move) {
-    const int good = HistoryGood[move.from + 10][move.to] + 1;
-    const int limit = 8 * HistoryTried[move.from + 10][move.to] + 16;
+int LateMoveReduction(const History& history, const Move& move) {
+    const int good = history.Good(move) + 1;
+    const int limit = 8 * history.Tried(move) + 16;
     if (160 * good < limit) return 8;
     if (60 * good < limit) return 6;
     if (20 * good < limit) return 4;
     return 0;
 }
 
+// Quiescence's ordering uses one attack map for lists at least this long: most of their moves
+// end on squares the opponent cannot reach, whose estimate is 0 at once, and one map then
+// costs less than running every capture sequence.
+constexpr int AttackMapFromMoves = 6;
+// Quiescence's score of a move that loses its exchange; such moves are never searched.
+constexpr int LosingExchange = -100000;
+
+}  // namespace
+
+// The variation of this node becomes `move` followed by the child's variation.
+void Search::UpdateVariation(int ply, const Move& move) {
+    pv[ply][ply] = move;
+    for (int i = ply + 1; i < PvShown; ++i) pv[ply][i] = pv[ply + 1][i];
+    pv[ply + 1][ply + 1].from = NoMove;
+}
+
 // Scores every move for ordering; returns false when a move can capture the king.
-bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known) {
-    BeginMoveScoring();
+bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known) {
+    scorer.BeginNode();
     for (int i = 0; i < count; ++i) {
-        if (AbsCode(GamePosition.board[list[i].to]) == King) return false;
-        list[i].score = OrderingScore(side, GamePosition, list[i], known);
+        if (AbsCode(position.board[list[i].to]) == King) return false;
+        list[i].score = scorer.Score(side, position, list[i], known, history);
     }
     return true;
 }
 
-// Quiescence's ordering score: the exchange estimate, or -100000 for a losing one. Most moves
-// of a longer list end on squares the opponent cannot reach, whose estimate is 0 at once: one
-// attack map then costs less than running every capture sequence.
-constexpr int AttackMapFromMoves = 6;
-
-void ScoreByExchange(int side, Move* list, int count) {
+// Quiescence's ordering score: the exchange estimate, or LosingExchange for a losing one.
+void Search::ScoreByExchange(int side, Move* list, int count) {
     bool attacked[SquareCount];
     const bool useMap = count >= AttackMapFromMoves;
-    if (useMap) MarkAttackedSquares(side, GamePosition.board, attacked);
+    if (useMap) MarkAttackedSquares(side, position.board, attacked);
     for (int i = 0; i < count; ++i) {
-        const bool safe =
-            useMap && TargetStaysUnattacked(side, GamePosition.board, attacked, list[i]);
-        const int exchange = safe ? 0 : ExchangeScore(side, GamePosition, list[i]);
-        list[i].score = exchange < 0 ? -100000 : exchange;
+        const bool safe = useMap && TargetStaysUnattacked(side, position.board, attacked, list[i]);
+        const int exchange = safe ? 0 : ExchangeScore(side, position, list[i]);
+        list[i].score = exchange < 0 ? LosingExchange : exchange;
     }
 }
 
-int CaptureGain(const Move& move) {
-    const PieceCode* board = GamePosition.board;
+int Search::CaptureGain(const Move& move) const {
+    const PieceCode* board = position.board;
     int gain = ExchangeValue[AbsCode(board[move.to])];
     if (move.promote) gain += PromotionGain[AbsCode(board[move.from])];
     return gain;
 }
 
-}  // namespace
+// The score of passing the move to the opponent, searched to a reduced depth.
+int Search::NullMoveScore(int side, int beta, int depth, int ply) {
+    const int nullDepth = depth >= 7 * OnePly ? depth - 4 * OnePly : depth - 3 * OnePly;
+    inCheck[ply + 1] = false;
+    return -AlphaBeta(1 - side, -beta, 1 - beta, nullDepth, ply + 1, true);
+}
 
-int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
-    if (ClockExpired()) return ScoreTimeOver;
+int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool noNull) {
+    if (TimeIsUp()) return ScoreTimeOver;
     // Past the per-ply tables a line of checks ends at the static score.
     if (ply >= MaxPly - 1) return StaticScore(side);
-    if (!InCheck[ply] && depth < OnePly) return Quiescence(side, alpha, beta, ply + 1);
-    ++NodeCount;
+    if (!inCheck[ply] && depth < OnePly) return Quiescence(side, alpha, beta, ply + 1);
+    ++nodes;
 
-    const std::uint32_t keyLo = static_cast<std::uint32_t>(GamePosition.hashKey);
-    const std::uint32_t keyHi = static_cast<std::uint32_t>(GamePosition.hashKey >> 32);
+    const std::uint32_t keyLo = static_cast<std::uint32_t>(position.hashKey);
+    const std::uint32_t keyHi = static_cast<std::uint32_t>(position.hashKey >> 32);
     TableEntry* slot = nullptr;
-    if (ProbeTable(side, keyLo, keyHi, alpha, beta, depth, slot)) {
-        PvTable[ply][ply] = slot->best;
+    if (table.Probe(side, keyLo, keyHi, alpha, beta, depth, slot)) {
+        pv[ply][ply] = slot->best;
         return slot->score;
     }
-    const OrderingMoves known{slot->best, slot->previous, Killer1[ply], Killer2[ply],
-                              PvTable[ply][ply]};
+    const OrderingMoves known{slot->best, slot->previous, killer1[ply], killer2[ply], pv[ply][ply]};
 
-    const Position snapshot = GamePosition;
-    if (ply == 0) InCheck[0] = InCheckNow(side, GamePosition) ? 1 : 0;
+    const Position snapshot = position;
+    if (ply == 0) inCheck[0] = InCheckNow(side, position);
 
-    if (!InCheck[ply] && depth >= 2 * OnePly && !noNull && StaticScore(side) >= beta &&
+    if (!inCheck[ply] && depth >= 2 * OnePly && !noNull && StaticScore(side) >= beta &&
         alpha + 1 == beta) {
-        const int nullDepth = depth >= 7 * OnePly ? depth - 4 * OnePly : depth - 3 * OnePly;
-        InCheck[ply + 1] = 0;
-        const int v = -AlphaBeta(1 - side, -beta, 1 - beta, nullDepth, ply + 1, 1);
-        if (TimeOver) return ScoreTimeOver;
+        const int v = NullMoveScore(side, beta, depth, ply);
+        if (stopped) return ScoreTimeOver;
         if (v >= beta) return v;
     }
 
-    Move* list = MoveLists[ply];
-    const int count = InCheck[ply] ? GenerateEvasions(side, GamePosition, list)
-                                   : GenerateMoves(side, GamePosition, list);
+    Move* list = moveLists[ply];
+    const int count =
+        inCheck[ply] ? GenerateEvasions(side, position, list) : GenerateMoves(side, position, list);
     if (count == 0) return ScoreNoMove;
     if (!ScoreMoves(side, list, count, known)) return ScoreKingCapture;
 
@@ -120,20 +105,20 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
     for (int i = 0; i < count; ++i) {
         PutNextInOrder(list, count, i);
         const Move& move = list[i];
-        InCheck[ply + 1] = static_cast<std::uint8_t>(GivesCheck(side, GamePosition, move));
+        inCheck[ply + 1] = GivesCheck(side, position, move);
         int childDepth = depth - OnePly;
         int reduction = 0;
-        if (childDepth >= OnePly && !first && !InCheck[ply] && !InCheck[ply + 1] && !move.capture &&
+        if (childDepth >= OnePly && !first && !inCheck[ply] && !inCheck[ply + 1] && !move.capture &&
             !move.promote && move.score <= 1000) {
-            reduction = LateMoveReduction(move);
+            reduction = LateMoveReduction(history, move);
             childDepth -= reduction;
         }
-        MakeMove(side, GamePosition, move);
-        if (LeavesKingAttacked(side, GamePosition, move)) {
-            GamePosition = snapshot;
+        MakeMove(side, position, move);
+        if (LeavesKingAttacked(side, position, move)) {
+            position = snapshot;
             continue;
         }
-        if (InCheck[ply + 1] && move.score > 0) childDepth += OnePly;
+        if (inCheck[ply + 1] && move.score > 0) childDepth += OnePly;
 
         int v;
         if (first) {
@@ -143,27 +128,27 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
         }
         // A pawn drop that mates is illegal in shogi. ScoreNoMove alone does not say so: a side
         // mated further down the line scores the same, so the rules decide (rarely reached).
-        if (move.from == -Pawn && v == -ScoreNoMove && InCheck[ply + 1] &&
-            !HasLegalMove(1 - side, GamePosition)) {
-            GamePosition = snapshot;
+        if (move.from == -Pawn && v == -ScoreNoMove && inCheck[ply + 1] &&
+            !HasLegalMove(1 - side, position)) {
+            position = snapshot;
             continue;
         }
         if (!first) {
             if (v > alpha && reduction != 0) {
                 childDepth = depth - OnePly;
-                v = -AlphaBeta(1 - side, -alpha - 1, -alpha, childDepth, ply + 1, 1);
+                v = -AlphaBeta(1 - side, -alpha - 1, -alpha, childDepth, ply + 1, true);
             }
-            if (v > alpha) v = -AlphaBeta(1 - side, -beta, -alpha, childDepth, ply + 1, 1);
+            if (v > alpha) v = -AlphaBeta(1 - side, -beta, -alpha, childDepth, ply + 1, true);
         }
         first = false;
-        GamePosition = snapshot;
-        if (TimeOver) return ScoreTimeOver;
-        if (!move.capture) AddTried(move, depth);
+        position = snapshot;
+        if (stopped) return ScoreTimeOver;
+        if (!move.capture) history.AddTried(move, depth);
 
         if (v >= beta) {
-            if (!move.capture) AddGood(move, depth);
-            Killer2[ply] = Killer1[ply];
-            Killer1[ply] = move;
+            if (!move.capture) history.AddGood(move, depth);
+            killer2[ply] = killer1[ply];
+            killer1[ply] = move;
             bestIndex = i;
             bestScore = v;
             break;
@@ -173,7 +158,7 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
             alpha = v;
             bestScore = v;
             UpdateVariation(ply, move);
-            if (ply == 0) ReportSearch(v);
+            if (ply == 0) Report(v, false);
         }
     }
     if (first) return ScoreNoMove;
@@ -181,21 +166,21 @@ int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull) {
     const int bound = bestScore <= alphaIn ? BoundUpper
                       : bestScore < beta   ? BoundExact
                                            : BoundLower;
-    StoreTable(side, keyLo, keyHi, depth, list[bestIndex], bestScore, bound);
+    table.Store(side, keyLo, keyHi, depth, list[bestIndex], bestScore, bound);
     return bestScore;
 }
 
-int Quiescence(int side, int alpha, int beta, int ply) {
-    if (ClockExpired()) return ScoreTimeOver;
-    ++NodeCount;
+int Search::Quiescence(int side, int alpha, int beta, int ply) {
+    if (TimeIsUp()) return ScoreTimeOver;
+    ++nodes;
     const int standPat = StaticScore(side);
-    if (ply > 20) return standPat;
+    if (ply > QuiescencePlyLimit) return standPat;
     if (standPat > alpha) {
         if (standPat >= beta) return standPat;
         alpha = standPat;
     }
-    Move* list = MoveLists[ply];
-    const int count = GenerateCaptures(side, GamePosition.board, list);
+    Move* list = moveLists[ply];
+    const int count = GenerateCaptures(side, position.board, list);
     if (count == 0) return standPat;
     ScoreByExchange(side, list, count);
 
@@ -208,7 +193,7 @@ int Quiescence(int side, int alpha, int beta, int ply) {
     for (int i = 1; i < count; ++i)
         if (list[i].score >= -10000 && CaptureGain(list[i]) > 0) list[kept++] = list[i];
 
-    const Position snapshot = GamePosition;
+    const Position snapshot = position;
     for (int i = 0; i < kept; ++i) {
         PutNextInOrder(list, kept, i);
         const Move& move = list[i];
@@ -216,11 +201,11 @@ int Quiescence(int side, int alpha, int beta, int ply) {
         // are never searched; the cheap tests come first.
         if (move.score < -10000) continue;
         if (i > 0 && standPat + CaptureGain(move) <= alpha) continue;
-        if (GivesCheck(side, GamePosition, move)) continue;
-        MakeMove(side, GamePosition, move);
+        if (GivesCheck(side, position, move)) continue;
+        MakeMove(side, position, move);
         const int v = -Quiescence(1 - side, -beta, -alpha, ply + 1);
-        GamePosition = snapshot;
-        if (TimeOver) return ScoreTimeOver;
+        position = snapshot;
+        if (stopped) return ScoreTimeOver;
         if (v >= beta) return v;
         if (v > alpha) alpha = v;
     }

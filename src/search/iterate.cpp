@@ -1,82 +1,69 @@
-// Iterative deepening, the search report and the numeric move text it prints.
-#include <cstdio>
+// The search's entry and its iterative deepening, with the reports it makes.
+#include <algorithm>
 
-#include "platform/platform.h"
 #include "search/search.h"
 
 namespace mirabel {
 
-int IterationDepth = 0;
-
-namespace {
-
-int FileOf(int sq) {
-    return 9 - sq % 9;
-}
-int RankOf(int sq) {
-    return sq / 9 + 1;
-}
-
-}  // namespace
-
-void ClearMoveTables() {
-    for (auto& row : PvTable)
+void Search::ClearMoveTables() {
+    for (auto& row : pv)
         for (Move& move : row) move.from = NoMove;
-    for (Move& move : Killer1) move.from = NoMove;
-    for (Move& move : Killer2) move.from = NoMove;
+    for (Move& move : killer1) move.from = NoMove;
+    for (Move& move : killer2) move.from = NoMove;
 }
 
-const char* MoveNumericText(const Move& move) {
-    static char text[32];
-    if (move.from < 0) {
-        std::snprintf(text, sizeof text, "00%d%d%s", FileOf(move.to), RankOf(move.to),
-                      CsaPieceName(-move.from));
-    } else {
-        std::snprintf(text, sizeof text, move.promote ? "%d%d%d%d%s!" : "%d%d%d%d%s",
-                      FileOf(move.from), RankOf(move.from), FileOf(move.to), RankOf(move.to),
-                      CsaPieceName(move.piece));
+void Search::Report(int score, bool final) {
+    SearchReport report{};
+    report.depth = iterationDepth;
+    report.score = score;
+    report.nodes = nodes;
+    report.elapsedMs = TickCount() - startTick;
+    while (report.pvLength < PvShown && pv[0][report.pvLength].from != NoMove) {
+        report.pv[report.pvLength] = pv[0][report.pvLength];
+        ++report.pvLength;
     }
-    return text;
+    report.final = final;
+    sink.Report(report);
 }
 
-// One report line: depth, score and nodes, then up to ten moves of the root variation.
-void ReportSearch(int score) {
-    char variation[256];
-    int length = 0;
-    variation[0] = '\0';
-    for (int i = 0; i < PvShown && PvTable[0][i].from != NoMove; ++i)
-        length +=
-            std::snprintf(variation + length, sizeof variation - static_cast<unsigned>(length),
-                          "%s-", MoveNumericText(PvTable[0][i]));
-    std::printf("info depth %d score cp %d nodes %llu ", IterationDepth, score,
-                static_cast<unsigned long long>(NodeCount));
-    std::printf("info string %s\n", variation);
+int Search::Run(const Position& start, int side, const SearchLimits& limits) {
+    if (!limits.keepTables) {
+        nodes = 0;
+        ClearMoveTables();
+    }
+    position = start;
+    position.material = MaterialBalance(0, position);
+    stopped = false;
+    history.Clear();
+    time = {limits.softLimitMs, limits.timeLimitMs};
+    nodeLimit = limits.nodeLimit;
+    control = limits.control;
+    startTick = TickCount();
+    lastAsked = NoTimeLimit;  // the first clock test asks the control at once
+    return IterativeDeepening(side, limits.maxDepth * OnePly);
 }
 
-int SearchGamePosition(int side, std::uint32_t timeLimit, int maxDepth) {
-    NodeCount = 0;
-    SearchTimeLimit = timeLimit;
-    ClearMoveTables();
-    TimeOver = 0;
-    ClearHistory();
-    GamePosition.material = MaterialBalance(0, GamePosition);
-    SearchStartTick = TickCount();
-    return IterativeDeepening(side, -ScoreInfinity, ScoreInfinity, maxDepth, 0, 0);
+void Search::AskControl(std::uint32_t elapsed) {
+    lastAsked = elapsed;
+    if (!control->KeepSearching(elapsed, time)) stopped = true;
 }
 
-int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull) {
+int Search::IterativeDeepening(int side, int maxDepth) {
     Move best = NoMoveRecord;
-    PvTable[ply][ply] = best;
+    pv[0][0] = best;
     int bestScore = -ScoreInfinity;
-    for (int depth = 3 * OnePly; depth <= maxDepth; depth += OnePly) {
-        IterationDepth = depth / OnePly;
-        const int result = AlphaBeta(side, alpha, beta, depth, ply, noNull);
-        if (TimeOver) break;
+    // Iterations from three plies up; a shallower limit gets one iteration at that depth.
+    for (int depth = std::max(OnePly, std::min(3 * OnePly, maxDepth)); depth <= maxDepth;
+         depth += OnePly) {
+        iterationDepth = depth / OnePly;
+        if (static_cast<std::uint32_t>(TickCount() - startTick) > time.softMs) stopped = true;
+        const int result = AlphaBeta(side, -ScoreInfinity, ScoreInfinity, depth, 0, false);
+        if (stopped) break;
         bestScore = result;
-        best = PvTable[ply][ply];
+        best = pv[0][0];
     }
-    if (ply == 0) ReportSearch(bestScore);
-    PvTable[ply][ply] = best;
+    Report(bestScore, true);
+    pv[0][0] = best;
     return bestScore;
 }
 

@@ -1,13 +1,20 @@
 // Search module: iterative deepening over a principal-variation alpha-beta search in quarter
 // plies with null move, late-move reductions, a check extension and quiescence; the move
 // ordering (killers, history, exchange estimate); the transposition table; the search report.
-// Every piece of search state is a process-wide table sized in advance: nothing allocates.
+// A search is one object holding all its state in fixed-size tables: nothing allocates while it
+// runs, and several searches can live in one process, each with its own table and report sink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <type_traits>
 
 #include "movegen/movegen.h"
+#include "platform/platform.h"
 #include "position/position.h"
+#include "search/ordering.h"
 
 namespace mirabel {
 
@@ -17,34 +24,85 @@ constexpr int ScoreNoMove = -888887;
 constexpr int ScoreKingCapture = 88888;
 constexpr int ScoreInfinity = 99999999;
 
-constexpr int MaxPly = 32;  // plies of the per-ply tables
-constexpr int MoveListCount = 48;
+constexpr int MaxPly = 32;   // plies of the per-ply tables
 constexpr int PvShown = 10;  // moves of a variation that are kept and reported
 
-// Clock and limits of the running search.
-extern std::uint32_t SearchStartTick;
-extern std::uint32_t SearchTimeLimit;
-extern int TimeOver;
-extern std::uint64_t NodeCount;
-extern int IterationDepth;
+// ---------------------------------------------------------------------------------------------
+// Limits and reports
+// ---------------------------------------------------------------------------------------------
 
-extern std::uint8_t InCheck[MaxPly];
-extern Move PvTable[MaxPly][MaxPly];
-extern Move MoveLists[MoveListCount][MoveListSize];
-extern Move Killer1[MaxPly];
-extern Move Killer2[MaxPly];
-extern std::uint16_t HistoryGood[100][SquareCount];
-extern std::uint16_t HistoryTried[100][SquareCount];
+// Time limits of a running search, in ms since it began: no iteration starts after `softMs`,
+// and the search stops as soon as more than `hardMs` have passed.
+struct TimeLimits {
+    std::uint32_t softMs;
+    std::uint32_t hardMs;
+};
+constexpr std::uint32_t NoTimeLimit = 0xFFFFFFFF;
 
-// The ordering score's random part: the sequence of the Windows C runtime's rand().
-int OrderingRandom();
-void SeedOrderingRandom(std::uint32_t state = 1);
+// Someone outside the search who may end it early or move its time limits, asked on the
+// searching thread about once a millisecond while it runs.
+class SearchControl {
+  public:
+    virtual ~SearchControl() = default;
+    // False to stop the search now. May change `limits` (a pondering search becoming a timed
+    // one); they count from the start of the search.
+    virtual bool KeepSearching(std::uint32_t elapsedMs, TimeLimits& limits) = 0;
+};
 
-// Search state resets made before a search.
-void ClearHistory();
-void ClearMoveTables();  // PvTable, Killer1, Killer2 to the no-move marker
+// The deepest iteration the per-ply tables allow (a line of checks keeps its depth, so plies
+// beyond the iteration depth must still fit).
+constexpr int MaxIterationPlies = MaxPly - 2;
 
-// The transposition table.
+struct SearchLimits {
+    std::uint32_t timeLimitMs;  // the search stops once more time than this has passed
+    int maxDepth;               // plies of the deepest iteration, at most MaxIterationPlies
+    // The console game's way: the node count, the variation table and the killers go on from
+    // the previous search instead of starting afresh as for every "go".
+    bool keepTables = false;
+    std::uint32_t softLimitMs = NoTimeLimit;  // no iteration starts after this
+    std::uint64_t nodeLimit = 0;              // stops once this many nodes are searched; 0: none
+    SearchControl* control = nullptr;
+};
+
+// One report of a running search: made at every new best root move and once at the end.
+struct SearchReport {
+    int depth;  // plies of the iteration that made it
+    int score;
+    std::uint64_t nodes;
+    std::uint32_t elapsedMs;  // since the search began
+    Move pv[PvShown];         // the root variation
+    int pvLength;
+    bool final;  // the last report of the search
+};
+static_assert(std::is_trivially_copyable_v<SearchReport>);
+
+class ReportSink {
+  public:
+    virtual ~ReportSink() = default;
+    virtual void Report(const SearchReport& report) = 0;
+};
+
+// Writes each report as the engine's text lines: depth, score and nodes, then the variation in
+// numeric move text on an "info string".
+class TextReportSink final : public ReportSink {
+  public:
+    explicit TextReportSink(std::FILE* file) : out(file) {}
+    void Report(const SearchReport& report) override;
+
+  private:
+    std::FILE* out;
+};
+
+// Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
+const char* MoveNumericText(const Move& move);
+// The report's variation in numeric move text, each move followed by "-".
+constexpr int NumericVariationSize = 256;
+void NumericVariation(const SearchReport& report, char (&text)[NumericVariationSize]);
+
+// ---------------------------------------------------------------------------------------------
+// The transposition table
+// ---------------------------------------------------------------------------------------------
+
 enum Bound : std::int8_t { BoundExact = 0, BoundUpper = 1, BoundLower = -1 };
 struct TableEntry {
     std::uint32_t keyLo;
@@ -56,56 +114,113 @@ struct TableEntry {
     Move previous;
 };
 static_assert(sizeof(TableEntry) == 40);
-constexpr int TableHalf = 0x50000;
-constexpr std::uint32_t TableMask = 0x4FFFF;
-extern TableEntry TranspositionTable[2 * TableHalf];
+static_assert(std::is_trivially_copyable_v<TableEntry>);
 
-// Returns true on a hit; `slot` is the entry for (side, keyLo) in every case.
-bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-                TableEntry*& slot);
-void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-                int score, int bound);
-void ClearTable();  // for tools and tests; the engine itself never clears the table
+// One entry per slot, depth-preferred replacement; one half per side to move. The table the
+// engine starts with has 0x50000 slots a half, indexed by the low key bits under a mask that
+// reaches 2^17 of them; a table of another size is indexed by the key's scaled value and uses
+// every slot.
+class TranspositionTable {
+  public:
+    static constexpr std::uint32_t Half = 0x50000;
+    static constexpr std::uint32_t IndexMask = 0x4FFFF;
+    static constexpr std::size_t DefaultMegabytes = 2 * Half * sizeof(TableEntry) >> 20;
+    static_assert(DefaultMegabytes << 20 == 2 * Half * sizeof(TableEntry));
 
-// The search itself, on GamePosition.
-int AlphaBeta(int side, int alpha, int beta, int depth, int ply, int noNull);
-int Quiescence(int side, int alpha, int beta, int ply);
-int IterativeDeepening(int side, int alpha, int beta, int maxDepth, int ply, int noNull);
-// One search of the game position with every reset a new "go" makes (node count, variation
-// and killer tables, history, time-out flag, material, start tick), over the full window up to
-// `maxDepth` quarter plies. The move found is left in PvTable[0][0].
-int SearchGamePosition(int side, std::uint32_t timeLimit, int maxDepth);
+    // A table of `megabytes` MiB, every entry zero; the starting size when that much memory
+    // cannot be had.
+    explicit TranspositionTable(std::size_t megabytes = DefaultMegabytes);
 
-// The moves a node already knows to be promising, compared with every generated move.
-struct OrderingMoves {
-    Move hash;
-    Move second;
-    Move killer1;
-    Move killer2;
-    Move pv;
+    // A new empty table of about `megabytes` MiB (the starting one at its own size); false,
+    // with the table unchanged, when the memory cannot be had.
+    bool Resize(std::size_t megabytes);
+
+    // True on a hit; `slot` is the entry for (side, keyLo) in every case.
+    bool Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
+               TableEntry*& slot);
+    void Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
+               int score, int bound);
+    void Clear();
+    TableEntry& SlotOf(int side, std::uint32_t keyLo) {
+        const std::uint32_t index =
+            scaled ? static_cast<std::uint32_t>((std::uint64_t{keyLo} * half) >> 32)
+                   : keyLo & IndexMask;
+        return entries[index + static_cast<std::uint32_t>(side) * half];
+    }
+    std::size_t SlotCount() const { return 2 * std::size_t{half}; }
+
+  private:
+    std::unique_ptr<TableEntry[]> entries;
+    std::uint32_t half = Half;
+    bool scaled = false;
 };
 
-// Starts the scoring of a new node's moves (drop estimates are shared within one node).
-void BeginMoveScoring();
-// Sets `capture` and returns the ordering score of one move; the random part is drawn only
-// for a move that matches none of the known moves.
-int OrderingScore(int side, Position& position, Move& move, const OrderingMoves& known);
+// ---------------------------------------------------------------------------------------------
+// The search
+// ---------------------------------------------------------------------------------------------
 
-// History updates of a quiet move after its search (tried) and on a cutoff (good).
-void AddTried(const Move& move, int depth);
-void AddGood(const Move& move, int depth);
+class Search {
+  public:
+    Search(TranspositionTable& sharedTable, ReportSink& reportSink)
+        : table(sharedTable), sink(reportSink) {}
 
-// Stable sort of a move list, descending by score.
-void SortMoves(Move* moves, int count);
-// Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
-// moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
-// Call it for index 0, 1, 2, ... in turn.
-void PutNextInOrder(Move* moves, int count, int index);
+    // Searches `start` for `side` over the full window, one iteration per ply from three plies
+    // up to the limits, and returns the score of the last finished iteration. The table and
+    // the ordering's random sequence carry over from earlier searches of this object.
+    int Run(const Position& start, int side, const SearchLimits& limits);
 
-// Prints one report line with the root variation and `score`.
-void ReportSearch(int score);
+    // The move of the last finished iteration; the no-move marker when none finished.
+    const Move& BestMove() const { return pv[0][0]; }
+    std::uint64_t Nodes() const { return nodes; }
+    // Whether the last search ended on its clock rather than at its depth.
+    bool TimedOut() const { return stopped; }
 
-// Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
-const char* MoveNumericText(const Move& move);
+  private:
+    // Lists of the plies a search reaches: the full-width plies and quiescence up to its bound.
+    static constexpr int QuiescencePlyLimit = 20;
+    static constexpr int MoveListCount = MaxPly - 1;
+
+    TranspositionTable& table;
+    ReportSink& sink;
+
+    Position position{};  // the position being searched, changed and restored move by move
+    std::uint32_t startTick = 0;
+    TimeLimits time{0, 0};
+    std::uint64_t nodeLimit = 0;
+    SearchControl* control = nullptr;
+    std::uint32_t lastAsked = 0;  // elapsed ms when the control was last asked
+    bool stopped = false;
+    std::uint64_t nodes = 0;
+    int iterationDepth = 0;
+
+    bool inCheck[MaxPly] = {};
+    Move pv[MaxPly][MaxPly] = {};
+    Move killer1[MaxPly] = {};
+    Move killer2[MaxPly] = {};
+    History history;
+    MoveScorer scorer;
+    Move moveLists[MoveListCount][MoveListSize];
+
+    // The clock test made at every node; the control, if any, is asked once per millisecond.
+    bool TimeIsUp() {
+        const std::uint32_t elapsed = TickCount() - startTick;
+        if (control != nullptr && elapsed != lastAsked) AskControl(elapsed);
+        if (elapsed > time.hardMs || (nodeLimit != 0 && nodes >= nodeLimit)) stopped = true;
+        return stopped;
+    }
+    void AskControl(std::uint32_t elapsed);
+    int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
+
+    int IterativeDeepening(int side, int maxDepth);
+    int AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool noNull);
+    int Quiescence(int side, int alpha, int beta, int ply);
+    int NullMoveScore(int side, int beta, int depth, int ply);
+    bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known);
+    void ScoreByExchange(int side, Move* list, int count);
+    int CaptureGain(const Move& move) const;
+    void UpdateVariation(int ply, const Move& move);
+    void ClearMoveTables();
+    void Report(int score, bool final);
+};
 
 }  // namespace mirabel

@@ -1,22 +1,31 @@
 // The transposition table: one entry per slot, depth-preferred replacement, halves by side.
-#include <cstring>
+#include <algorithm>
+#include <new>
 
 #include "search/search.h"
 
 namespace mirabel {
 
-TableEntry TranspositionTable[2 * TableHalf];
-
-namespace {
-
-inline TableEntry& SlotOf(int side, std::uint32_t keyLo) {
-    return TranspositionTable[(keyLo & TableMask) + static_cast<std::uint32_t>(side) * TableHalf];
+TranspositionTable::TranspositionTable(std::size_t megabytes) {
+    if (megabytes == DefaultMegabytes || !Resize(megabytes))
+        entries.reset(new TableEntry[2 * Half]());
 }
 
-}  // namespace
+bool TranspositionTable::Resize(std::size_t megabytes) {
+    const bool startingSize = megabytes == DefaultMegabytes;
+    const std::size_t wanted = (megabytes << 20) / (2 * sizeof(TableEntry));
+    const std::size_t halfSlots =
+        startingSize ? Half : std::clamp<std::size_t>(wanted, 1, 0x7FFFFFFF);
+    TableEntry* fresh = new (std::nothrow) TableEntry[2 * halfSlots]();
+    if (fresh == nullptr) return false;
+    entries.reset(fresh);
+    half = static_cast<std::uint32_t>(halfSlots);
+    scaled = !startingSize;
+    return true;
+}
 
-bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-                TableEntry*& slot) {
+bool TranspositionTable::Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha,
+                               int beta, int depth, TableEntry*& slot) {
     slot = &SlotOf(side, keyLo);
     if (slot->keyLo != keyLo || slot->keyHi != keyHi) return false;
     if (depth > slot->depth) return false;
@@ -25,8 +34,8 @@ bool ProbeTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, i
     return slot->score >= beta && slot->bound == BoundLower;
 }
 
-void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-                int score, int bound) {
+void TranspositionTable::Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth,
+                               const Move& best, int score, int bound) {
     TableEntry& slot = SlotOf(side, keyLo);
     if (slot.depth > depth) return;
     slot.depth = static_cast<std::int8_t>(depth);
@@ -38,8 +47,8 @@ void StoreTable(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, c
     slot.bound = static_cast<std::int8_t>(bound);
 }
 
-void ClearTable() {
-    std::memset(TranspositionTable, 0, sizeof TranspositionTable);
+void TranspositionTable::Clear() {
+    std::fill(entries.get(), entries.get() + SlotCount(), TableEntry{});
 }
 
 }  // namespace mirabel

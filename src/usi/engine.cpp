@@ -24,10 +24,6 @@ void WriteStdoutLine(std::string_view line) {
     std::fflush(stdout);
 }
 
-UsiEngine::UsiEngine(LineWriter writer) : write_(std::move(writer)) {
-    NewGame();
-}
-
 const Position& UsiEngine::GamePositionNow() const {
     return GamePosition;
 }
@@ -56,19 +52,10 @@ void UsiEngine::HandlePosition(const std::vector<std::string_view>& words) {
 }
 
 void UsiEngine::HandleSetOption(const std::vector<std::string_view>& words) {
+    const int hashMegabytes = options_.hashMegabytes;
     const std::string refusal = ApplySetOption(words, options_);
     if (!refusal.empty()) Refuse(refusal);
-}
-
-void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
-    if (words.size() >= 2 && words[1] == "mate") {
-        // There is no mate search; saying so keeps the front end from waiting for ever.
-        write_("checkmate notimplemented");
-        return;
-    }
-    if (words.size() >= 2 && words[1] == "ponder") return;
-    const char* move = GoCommand(depthCap_ > 0 ? depthCap_ * OnePly : UsiMaxDepth);
-    write_(std::string("bestmove ") + move);
+    if (options_.hashMegabytes != hashMegabytes) ApplyHashSize();
 }
 
 bool UsiEngine::Handle(const std::string& line) {
@@ -91,7 +78,7 @@ bool UsiEngine::Handle(const std::string& line) {
     } else if (command == "go") {
         HandleGo(words);
     } else if (command == "stop" || command == "ponderhit" || command == "gameover") {
-        // Nothing runs between commands that these could end.
+        // A search hears these while it runs; between searches there is nothing to end.
     } else if (command == "quit") {
         return false;
     } else {

@@ -1,7 +1,6 @@
-// The engine's entry point: the console game with "CUI", the USI engine otherwise. The USI
-// engine reads its input on a thread of its own and handles commands on the main thread.
+// The USI engine's entry: it reads its input on a thread of its own and handles commands on the
+// main thread.
 #include <cstdio>
-#include <cstring>
 
 #include "platform/platform.h"
 #include "usi/usi.h"
@@ -22,7 +21,7 @@ void ReaderThread() {
 
 // Takes commands until "quit" or the end of input, answering every command received first.
 [[noreturn]] void RunUsiEngine() {
-    UsiEngine engine;
+    UsiEngine engine(WriteStdoutLine, &InputQueue());
     for (;;) {
         const InputEvent event = InputQueue().Pop();
         if (event.kind == InputEvent::EndOfInput) break;
@@ -37,11 +36,7 @@ void ReaderThread() {
 
 }  // namespace
 
-int EngineMain(int argc, char** argv) {
-    if (argc >= 2 && std::strncmp(argv[1], "CUI", 3) == 0) {
-        ConsoleGame();
-        return 0;
-    }
+int UsiEngineMain() {
     PrepareStandardStreams();
     if (!StartThread(ReaderThread)) {
         std::fputs("Failed to begin thread\n", stderr);

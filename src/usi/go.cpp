@@ -1,7 +1,10 @@
-// "go": one fixed-budget search of the game position for the side to move, then the move found
-// is played on the game position.
+// "go": its fields read into one limits record, the search run under the time manager's budget
+// while the front end can still stop it or hit its ponder move, and the move found played on the
+// game position and sent as "bestmove".
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <memory>
 
 #include "movegen/movegen.h"
 #include "search/search.h"
@@ -64,21 +67,254 @@ GoLimits ReadGoCommand(const std::vector<std::string_view>& words, std::string& 
     return limits;
 }
 
-const char* GoCommand(int maxDepth) {
-    const int side = GamePly % 2;
-    SearchGamePosition(side, FixedBudget, maxDepth);
-    Move chosen = PvTable[0][0];
+namespace {
+
+// The USI "info" lines of a running search: depth, score, nodes, time, speed and the variation
+// in USI move text, then the same variation in the engine's numeric text on an "info string".
+class UsiReportSink final : public ReportSink {
+  public:
+    explicit UsiReportSink(const LineWriter& write) : write_(write) {}
+
+    // The position the next search starts from: its variations are checked move by move.
+    void Begin(const Position& root, int side) {
+        root_ = root;
+        side_ = side;
+        lastPvLength_ = 0;
+    }
+
+    void Report(const SearchReport& report) override {
+        if (report.score == -ScoreInfinity) return;  // no iteration finished: nothing to show
+        char line[1024];
+        int length = std::snprintf(
+            line, sizeof line, "info depth %d score %s nodes %llu time %u nps %llu", report.depth,
+            ScoreText(report.score), static_cast<unsigned long long>(report.nodes),
+            report.elapsedMs,
+            static_cast<unsigned long long>(report.nodes * 1000 / std::max(1u, report.elapsedMs)));
+        const int legal = LegalPrefix(report);
+        if (legal > 0) length += std::snprintf(line + length, sizeof line - length, " pv");
+        for (int i = 0; i < legal; ++i)
+            length +=
+                std::snprintf(line + length, sizeof line - length, " %s", MoveToUsi(report.pv[i]));
+        write_(std::string_view(line, static_cast<std::size_t>(length)));
+        char variation[NumericVariationSize];
+        NumericVariation(report, variation);
+        std::snprintf(line, sizeof line, "info string %s", variation);
+        write_(line);
+        if (legal > 0) {
+            std::copy(report.pv, report.pv + legal, lastPv_);
+            lastPvLength_ = legal;
+        }
+    }
+
+    // The opponent's expected reply to `best`, from the last variation that began with it.
+    bool PonderMove(const Move& best, Move& ponder) const {
+        if (lastPvLength_ < 2 || !SameMove(lastPv_[0], best)) return false;
+        ponder = lastPv_[1];
+        return true;
+    }
+
+  private:
+    const LineWriter& write_;
+    Position root_{};
+    int side_ = 0;
+    Move lastPv_[PvShown] = {};
+    int lastPvLength_ = 0;
+
+    // A side with no move left scores the same at any distance: a mate without a count.
+    static const char* ScoreText(int score) {
+        static char text[32];
+        if (score == -ScoreNoMove) return "mate +";
+        if (score == ScoreNoMove) return "mate -";
+        std::snprintf(text, sizeof text, "cp %d", score);
+        return text;
+    }
+
+    // How many moves of the variation are legal one after the other from the root: a variation
+    // pieced together from the table may hold moves of another line, which are not shown.
+    int LegalPrefix(const SearchReport& report) const {
+        Position position = root_;
+        int side = side_;
+        MoveList legal;
+        for (int i = 0; i < report.pvLength; ++i) {
+            const int count = GenerateLegalMoves(side, position, legal);
+            if (std::none_of(legal, legal + count,
+                             [&](const Move& m) { return SameMove(m, report.pv[i]); }))
+                return i;
+            MakeMove(side, position, report.pv[i]);
+            side = 1 - side;
+        }
+        return report.pvLength;
+    }
+};
+
+// What a running search hears from the front end: "stop", "ponderhit", "isready" and "quit" are
+// taken from the queue while it runs; everything else waits there for its turn.
+class UsiSearchControl final : public SearchControl {
+  public:
+    UsiSearchControl(CommandQueue* queue, const LineWriter& write, const GoLimits& limits, int side,
+                     std::uint32_t networkDelay)
+        : queue_(queue),
+          write_(write),
+          limits_(limits),
+          side_(side),
+          networkDelay_(networkDelay),
+          pondering_(limits.ponder) {}
+
+    bool KeepSearching(std::uint32_t elapsedMs, TimeLimits& limits) override {
+        if (queue_ != nullptr && queue_->Arrivals() != seen_) Listen(elapsedMs, limits);
+        return !stop_;
+    }
+
+    // An analysis search, or a ponder search that has not been hit, holds its answer until the
+    // front end releases it, even when it has reached its last iteration.
+    void WaitForRelease() {
+        TimeLimits unused{};
+        while (queue_ != nullptr && !stop_ && (limits_.infinite || pondering_)) {
+            queue_->WaitForArrivalAfter(seen_);
+            Listen(0, unused);
+        }
+    }
+
+  private:
+    CommandQueue* queue_;
+    const LineWriter& write_;
+    GoLimits limits_;
+    int side_;
+    std::uint32_t networkDelay_;
+    bool pondering_;
+    bool stop_ = false;
+    std::uint64_t seen_ = 0;
+
+    void Listen(std::uint32_t elapsedMs, TimeLimits& limits) {
+        seen_ = queue_->Arrivals();
+        bool laterSearch = false;  // commands behind another "go" belong to that search
+        queue_->TakeWhere([&](const InputEvent& event) {
+            if (event.kind == InputEvent::EndOfInput) {
+                // Nobody can stop an analysis any more: it ends here.
+                if (!laterSearch && (limits_.infinite || pondering_)) stop_ = true;
+                return false;
+            }
+            if (event.kind != InputEvent::Line) return false;
+            const std::vector<std::string_view> words = SplitWords(event.text);
+            if (words.empty()) return false;
+            if (words[0] == "quit") {
+                stop_ = true;  // the command loop ends at the "quit" itself
+                return false;
+            }
+            if (words[0] == "go") laterSearch = true;
+            if (laterSearch) return false;
+            if (words[0] == "isready") {
+                write_("readyok");
+                return true;
+            }
+            if (words[0] == "stop") {
+                stop_ = true;
+                return true;
+            }
+            if (words[0] == "ponderhit") {
+                PonderHit(elapsedMs, limits);
+                return true;
+            }
+            if (words[0] == "gameover") stop_ = true;  // taken by the loop once the search ends
+            return false;
+        });
+    }
+
+    // The ponder search becomes a timed one, with its go's clock counted from now.
+    void PonderHit(std::uint32_t elapsedMs, TimeLimits& limits) {
+        if (!pondering_) return;
+        pondering_ = false;
+        GoLimits timed = limits_;
+        timed.ponder = false;
+        const TimeBudget budget = BudgetFor(timed, side_, networkDelay_);
+        if (budget.unlimited) return;
+        limits.softMs = elapsedMs + budget.soft;
+        limits.hardMs = elapsedMs + budget.hard;
+    }
+};
+
+// Plies of the deepest iteration: the fixed budget's 15, as deep as the tables allow when the
+// front end sets no limit of time, and never more than asked.
+int MaxPliesFor(const GoLimits& limits, const TimeBudget& budget, int cap) {
+    int plies = budget.unlimited || limits.nodes > 0 ? MaxIterationPlies : UsiMaxDepth;
+    if (limits.depth > 0) plies = std::min(limits.depth, MaxIterationPlies);
+    if (cap > 0) plies = std::min(plies, cap);
+    return plies;
+}
+
+}  // namespace
+
+// The engine's search with its table and report lines; made at the first "go", so that an
+// engine that never searches never takes the table's memory.
+struct UsiEngine::SearchState {
+    SearchState(const LineWriter& write, int hashMegabytes)
+        : table(static_cast<std::size_t>(hashMegabytes)), sink(write), search(table, sink) {}
+    TranspositionTable table;
+    UsiReportSink sink;
+    Search search;
+};
+
+UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue)
+    : write_(std::move(writer)), queue_(queue) {
+    NewGame();
+}
+
+UsiEngine::~UsiEngine() = default;
+
+UsiEngine::SearchState& UsiEngine::EnsureSearch() {
+    if (!search_) search_ = std::make_unique<SearchState>(write_, options_.hashMegabytes);
+    return *search_;
+}
+
+void UsiEngine::ApplyHashSize() {
+    if (!search_) return;  // the size is taken when the table is made
+    if (!search_->table.Resize(static_cast<std::size_t>(options_.hashMegabytes)))
+        Refuse("USI_Hash: " + std::to_string(options_.hashMegabytes) +
+               " MB cannot be had; the table keeps its size");
+}
+
+void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
+    std::string refusal;
+    const GoLimits limits = ReadGoCommand(words, refusal);
+    if (!refusal.empty()) Refuse(refusal);
+    if (limits.mate) {
+        // There is no mate search; saying so keeps the front end from waiting for ever.
+        write_("checkmate notimplemented");
+        return;
+    }
+    SearchState& state = EnsureSearch();
+    const int side = SideToMove();
+    const std::uint32_t delay = static_cast<std::uint32_t>(options_.networkDelay);
+    const TimeBudget budget = BudgetFor(limits, side, delay);
+    UsiSearchControl control(queue_, write_, limits, side, delay);
+    SearchLimits searchLimits{budget.unlimited ? NoTimeLimit : budget.hard,
+                              MaxPliesFor(limits, budget, depthCap_)};
+    searchLimits.softLimitMs = budget.unlimited ? NoTimeLimit : budget.soft;
+    searchLimits.nodeLimit = limits.nodes;
+    searchLimits.control = &control;
+    state.sink.Begin(GamePosition, side);
+    state.search.Run(GamePosition, side, searchLimits);
+    control.WaitForRelease();
+    write_(PlayBestMove(state));
+}
+
+std::string UsiEngine::PlayBestMove(SearchState& state) {
+    const int side = SideToMove();
+    Move chosen = state.search.BestMove();
     // A search stopped before its first iteration ended still plays a legal move: the first
     // one the rules list. Only a side without any legal move resigns.
     if (chosen.from == NoMove) {
         MoveList legal;
         if (GenerateLegalMoves(side, GamePosition, legal) > 0) chosen = legal[0];
     }
-    if (chosen.from != NoMove) {
-        MakeMove(side, GamePosition, chosen);
-        ++GamePly;
-    }
-    return MoveToUsi(chosen);
+    std::string reply = std::string("bestmove ") + MoveToUsi(chosen);
+    if (chosen.from == NoMove) return reply;
+    Move ponder;
+    MakeMove(side, GamePosition, chosen);
+    ++GamePly;
+    if (options_.ponder && state.sink.PonderMove(chosen, ponder))
+        reply += std::string(" ponder ") + MoveToUsi(ponder);
+    return reply;
 }
 
 }  // namespace mirabel

@@ -64,6 +64,11 @@ InputEvent CommandQueue::Pop() {
     return event;
 }
 
+void CommandQueue::WaitForArrivalAfter(std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    arrived_.wait(lock, [&] { return arrivals_.load(std::memory_order_relaxed) != seen; });
+}
+
 void CommandQueue::TakeWhere(const std::function<bool(const InputEvent&)>& visit) {
     const std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = events_.begin(); it != events_.end();)

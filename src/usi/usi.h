@@ -1,7 +1,7 @@
-// USI module: the engine's face to the world. It owns the entry point's two modes, the input
-// reader thread with its line splitter and command queue, the command handling of the USI
-// engine (exact command words, refusals reported as "info string"), USI move text and the
-// "position" command, the "go" command, and the console self-play game with its board display.
+// USI module: the engine's face to front ends. It owns the USI engine's entry, the input reader
+// thread with its line splitter and command queue, the command handling (exact command words,
+// refusals reported as "info string"), USI move text and the "position" command, the options,
+// and the "go" command with its time manager.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -19,9 +20,9 @@
 
 namespace mirabel {
 
-// Entry point shared by the `mirabel` executable: "CUI..." as first argument plays the console
-// game, anything else runs the USI engine.
-int EngineMain(int argc, char** argv);
+// Runs the USI engine on standard input and output until "quit" or the end of input; returns
+// only when its input thread cannot be started.
+int UsiEngineMain();
 
 // ---------------------------------------------------------------------------------------------
 // Input: bytes to lines to a queue of commands
@@ -62,6 +63,8 @@ class CommandQueue {
   public:
     void Push(InputEvent event);
     InputEvent Pop();  // waits while the queue is empty
+    // Waits until something has arrived since Arrivals() returned `seen`.
+    void WaitForArrivalAfter(std::uint64_t seen);
     // How many events were ever pushed: a cheap test for "something new arrived".
     std::uint64_t Arrivals() const { return arrivals_.load(std::memory_order_acquire); }
     // Calls `visit` on each queued event in order; events for which it returns true are removed.
@@ -105,7 +108,12 @@ void WriteStdoutLine(std::string_view line);
 
 class UsiEngine {
   public:
-    explicit UsiEngine(LineWriter writer = WriteStdoutLine);
+    // `queue`, when given, is where a running search hears "stop", "ponderhit", "isready" and
+    // "quit" from; without one a search runs to its own limits.
+    explicit UsiEngine(LineWriter writer = WriteStdoutLine, CommandQueue* queue = nullptr);
+    ~UsiEngine();
+    UsiEngine(const UsiEngine&) = delete;
+    UsiEngine& operator=(const UsiEngine&) = delete;
     // Handles one command line; false once the engine is to end ("quit").
     bool Handle(const std::string& line);
     // Tells the front end that an input line was refused for being too long.
@@ -117,9 +125,17 @@ class UsiEngine {
     int SideToMove() const;
 
   private:
+    struct SearchState;
+
     LineWriter write_;
+    CommandQueue* queue_;
     EngineOptions options_;
     int depthCap_ = 0;  // plies; 0 for none
+    std::unique_ptr<SearchState> search_;
+
+    SearchState& EnsureSearch();
+    void ApplyHashSize();
+    std::string PlayBestMove(SearchState& state);
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);
     void HandleGo(const std::vector<std::string_view>& words);
@@ -169,7 +185,7 @@ GoLimits ReadGoCommand(const std::vector<std::string_view>& words, std::string& 
 
 // The search's own budget per move, used whenever the clock allows it.
 constexpr std::uint32_t FixedBudget = 2800;
-constexpr int UsiMaxDepth = 60;  // quarter plies of a timed search
+constexpr int UsiMaxDepth = 15;  // plies of a timed search
 
 // How long a search may run: no new iteration starts after `soft` ms, and the search stops at
 // `hard` ms. `unlimited` searches run until they are stopped (or reach their depth or nodes).
@@ -179,17 +195,6 @@ struct TimeBudget {
     bool unlimited;
 };
 TimeBudget BudgetFor(const GoLimits& limits, int side, std::uint32_t networkDelay);
-
-// "go": searches the game position, plays the move found and returns its USI text.
-const char* GoCommand(int maxDepth = UsiMaxDepth);
-
-// Console game and board display.
-void ConsoleGame();
-// The fixed middle-game position the console game starts from, side 1 to move; its king squares
-// are filled in, its hash key and material are left for the game to compute.
-extern const Position ConsoleStartPosition;
-void ShowBoard(const Position& position);
-void ResetBoardDisplay();  // the next ShowBoard is a first call again
 
 // Text of arbitrary input safe to echo in one reply line: at most `limit` characters, bytes
 // outside printable ASCII written as \xHH.

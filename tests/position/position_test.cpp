@@ -1,4 +1,4 @@
-// The position module: the key generator's stream, the record's invariants over random games,
+// The position module: the hash keys, the record's invariants over random games,
 // attack tests, the exchange estimate and the SFEN reader.
 #include "position/position.h"
 
@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "movegen/movegen.h"
 
@@ -47,31 +48,20 @@ bool Same(const Position& a, const Position& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
-// Marsaglia's xorshift128 with its published seeds, written here independently of the engine:
-// 0 when the keys of a fresh process's first two games follow its stream.
-int CheckKeysOfAFreshProcess() {
-    std::uint32_t x = 123456789, y = 362436069, z = 521288629, w = 88675123, t = 0;
-    const auto next = [&]() -> std::uint64_t {
-        t = x ^ (x << 11), x = y, y = z, z = w;
-        return w ^= (w >> 19) ^ t ^ (t >> 8);
-    };
-    const auto keysFollow = [&] {
-        for (const auto& row : HashKeys)  // row 32 (eighteen pawns in hand) comes last
-            for (const std::uint64_t key : row)
-                if (const std::uint64_t low = next(); key != low + (next() << 31)) return false;
-        return true;
-    };
-    NewGame();
-    if (HashKeys[0][0] != 3701687786ull + (458299110ull << 31) || !keysFollow()) return 1;
-    NewGame();  // no new seed: the next game's keys continue the stream
-    return keysFollow() ? 0 : 2;
-}
-
-// The generator is seeded once per process, so the first game's keys are only observable in
-// a process that has not started a game yet: the death-test child is such a process.
-TEST(KeyGeneratorDeathTest, FirstGamesOfAProcessFollowTheReferenceStream) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(CheckKeysOfAFreshProcess()), ::testing::ExitedWithCode(0), "");
+// Every key of a game is nonzero and differs from every other, so no two cells (and no cell
+// with two values) can cancel or stand in for each other; the next game draws new ones.
+TEST(HashKeys, EveryKeyDistinctAndNonzeroInEveryGame) {
+    std::vector<std::uint64_t> seen;
+    for (int gameNumber = 0; gameNumber < 2; ++gameNumber) {
+        NewGame();
+        for (const auto& row : HashKeys)
+            for (const std::uint64_t key : row) {
+                EXPECT_NE(key, 0u);
+                seen.push_back(key);
+            }
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
 }
 
 // Tries every legal move the way the search does (inspect, make, copy the saved record back)

@@ -1,6 +1,6 @@
 // The search: what it plays (mates, material, the pawn-drop rule, legal moves on random
-// positions with the game position untouched), its report text, and its internals: the
-// transposition table, the ply bound, the random part of the ordering, history, the sort.
+// positions), its reports, two searches in one process, and its parts:
+// the transposition table, the random part of the ordering, history, the sort.
 #include "search/search.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "support/child_process.h"
 
 namespace mirabel::test {
@@ -19,43 +21,87 @@ namespace {
 constexpr int Mate = -ScoreNoMove;  // the root's score once the opponent is mated
 constexpr auto At = [](int file, char rank) { return (rank - 'a') * 9 + 9 - file; };
 
-// Sets the game position on an empty table and a reseeded random part; returns the side.
+// Keeps every report of a search.
+class RecordingSink final : public ReportSink {
+  public:
+    std::vector<SearchReport> reports;
+    void Report(const SearchReport& report) override { reports.push_back(report); }
+};
+
+// The reports as the engine writes them.
+std::string TextOf(const std::vector<SearchReport>& reports) {
+    std::FILE* file = std::tmpfile();
+    TextReportSink text(file);
+    for (const SearchReport& report : reports) text.Report(report);
+    std::string result(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    EXPECT_EQ(std::fread(result.data(), 1, result.size(), file), result.size());
+    std::fclose(file);
+    return result;
+}
+
+// Whether the moves are legal under the full rules one after the other from `position`.
+bool LegalInTurn(Position position, int side, const Move* moves, int count) {
+    static Move legal[MoveListSize];
+    for (int m = 0; m < count; ++m, side = 1 - side) {
+        const int listed = GenerateLegalMoves(side, position, legal);
+        const Move* found = std::find_if(legal, legal + listed, [&](const Move& move) {
+            return SameMove(move, moves[m]) && (moves[m].from < 0 || move.piece == moves[m].piece);
+        });
+        if (found == legal + listed) return false;
+        MakeMove(side, position, *found);
+    }
+    return true;
+}
+
+// The game of a test: its position, one table shared by the tests of a process, and a fresh
+// search, whose random sequence starts at its beginning.
+struct Game {
+    Position position{};
+    RecordingSink sink;
+    std::unique_ptr<Search> search;
+};
+Game game;
+
+TranspositionTable& SharedTable() {
+    static TranspositionTable table;
+    return table;
+}
+
+// Sets the game position on an empty table and a new search; returns the side.
 int SetGame(const char* sfen) {
     static const bool built = (NewGame(), true);
     int side = 0;
     std::string error;
-    EXPECT_TRUE(built && ReadSfen(sfen, GamePosition, side, error)) << sfen << ": " << error;
-    GamePosition.material = MaterialBalance(0, GamePosition);
-    ClearTable();
-    SeedOrderingRandom(1);
+    EXPECT_TRUE(built && ReadSfen(sfen, game.position, side, error)) << sfen << ": " << error;
+    game.position.material = MaterialBalance(0, game.position);
+    SharedTable().Clear();
+    game.search = std::make_unique<Search>(SharedTable(), game.sink);
     return side;
 }
 
 struct Outcome {
     int score;
     Move move;
-    std::string report;
+    std::vector<SearchReport> reports;
 };
 
-// Searches up to `plies` with the resets "go" makes, capturing the report. The game position
-// must come back byte-for-byte; the move must be legal by the full rules, or none when there
-// is no legal move or no iteration finished.
-Outcome Search(int side, int plies, std::uint32_t timeLimit = 0xFFFFFFFFu) {
-    const Position before = GamePosition;
-    testing::internal::CaptureStdout();
-    const int score = SearchGamePosition(side, timeLimit, plies * OnePly);
-    Outcome outcome{score, PvTable[0][0], testing::internal::GetCapturedStdout()};
-    const std::string where = WriteSfen(before, side) + " " + MoveNumericText(outcome.move);
-    // Padding too: the search restores the position by whole-record copies.
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
-    EXPECT_EQ(std::memcmp(&before, &GamePosition, sizeof before), 0) << where;
+// Searches up to `plies` with the resets "go" makes. The move must be legal by the full rules,
+// or none when there is no legal move or no iteration finished, and so must the first move of
+// every variation reported. (Beyond the moves the search has just searched, a variation can
+// end in entries left by an earlier line, so only its first move is sure to be legal.)
+Outcome SearchGame(int side, int plies, std::uint32_t timeLimit = 0xFFFFFFFFu) {
+    game.sink.reports.clear();
+    const int score = game.search->Run(game.position, side, SearchLimits{timeLimit, plies});
+    Outcome outcome{score, game.search->BestMove(), game.sink.reports};
+    const std::string where = WriteSfen(game.position, side) + " " + MoveNumericText(outcome.move);
     static Move legal[MoveListSize];
-    const int count = GenerateLegalMoves(side, GamePosition, legal);
-    bool listed = outcome.move.from == NoMove && (count == 0 || score == -ScoreInfinity);
-    for (int i = 0; i < count; ++i)
-        listed |= SameMove(legal[i], outcome.move) &&
-                  (outcome.move.from < 0 || legal[i].piece == outcome.move.piece);
-    EXPECT_TRUE(listed) << where;
+    const int count = GenerateLegalMoves(side, game.position, legal);
+    const bool none = outcome.move.from == NoMove && (count == 0 || score == -ScoreInfinity);
+    EXPECT_TRUE(none || LegalInTurn(game.position, side, &outcome.move, 1)) << where;
+    for (const SearchReport& report : outcome.reports)
+        EXPECT_TRUE(LegalInTurn(game.position, side, report.pv, std::min(report.pvLength, 1)))
+            << where << " " << TextOf({report});
     return outcome;
 }
 
@@ -79,7 +125,7 @@ TEST(Tactics, MatesMaterialAndThePawnDropRule) {
         {"6s1k/9/7G1/9/9/9/9/9/4K4 b PN 1", 3, -Pawn, At(1, 'b'), Mate, Mate, true},
     };
     for (const Case& c : cases) {
-        const Outcome outcome = Search(SetGame(c.sfen), c.plies);
+        const Outcome outcome = SearchGame(SetGame(c.sfen), c.plies);
         EXPECT_EQ(outcome.move.from == c.from && outcome.move.to == c.to, c.played) << c.sfen;
         EXPECT_TRUE(outcome.score >= c.low && outcome.score <= c.high) << c.sfen;
     }
@@ -87,111 +133,142 @@ TEST(Tactics, MatesMaterialAndThePawnDropRule) {
 
 TEST(Tactics, MateInThreeIsPlayedToTheEndAgainstEveryDefence) {
     const int side = SetGame("8k/6G2/9/9/9/9/9/9/4K4 b PB 1");  // no mate in one
-    Outcome outcome = Search(side, 3);
+    Outcome outcome = SearchGame(side, 3);
     EXPECT_EQ(outcome.score, Mate);
-    MakeMove(side, GamePosition, outcome.move);
-    const Position afterFirst = GamePosition;
+    MakeMove(side, game.position, outcome.move);
+    const Position afterFirst = game.position;
     static Move replies[MoveListSize];
     const int count = GenerateLegalMoves(1 - side, afterFirst, replies);
     for (int i = 0; i < count; ++i) {
-        GamePosition = afterFirst;
-        MakeMove(1 - side, GamePosition, replies[i]);
-        outcome = Search(side, 3);
-        MakeMove(side, GamePosition, outcome.move);
+        game.position = afterFirst;
+        MakeMove(1 - side, game.position, replies[i]);
+        outcome = SearchGame(side, 3);
+        MakeMove(side, game.position, outcome.move);
         EXPECT_EQ(outcome.score, Mate);
-        EXPECT_TRUE(InCheckNow(1 - side, GamePosition) && !HasLegalMove(1 - side, GamePosition));
+        EXPECT_TRUE(InCheckNow(1 - side, game.position) && !HasLegalMove(1 - side, game.position));
     }
 }
 
-TEST(Search, OnPositionsOfRandomGamesPlaysALegalMoveAndLeavesThePositionAsItWas) {
+TEST(Search, OnPositionsOfRandomGamesPlaysALegalMove) {
     std::uint32_t random = 20240601u;
     static Move legal[MoveListSize];
     for (const char* start :
          {StartSfen, "l2k1s3/1Gp5l/ns1p1gn1p/1p2p2p1/9/9/+b3+rP2P/2S1G3B/5K1NL w RN2Pgsl8p 140",
-          "2+Ns1g1nl/+B+Rn1k1s2/l1pppp2p/p5pp1/2P6/P4P3/L5PPP/2+l3Sg+r/K4B1N1 w SG3Pgp 1"}) {
+          ConsoleStartSfen}) {
         int side = SetGame(start);
         for (int step = 0; step < 150; ++step, side = 1 - side) {
-            if (step % 5 == 0) Search(side, 3);  // which checks the move and the position
-            const auto count = static_cast<unsigned>(GenerateLegalMoves(side, GamePosition, legal));
+            if (step % 5 == 0) SearchGame(side, 3);  // which checks the move and the variations
+            const auto count =
+                static_cast<unsigned>(GenerateLegalMoves(side, game.position, legal));
             if (count == 0) break;
             random = random * 1103515245u + 12345u;
-            MakeMove(side, GamePosition, legal[(random >> 8) % count]);
+            MakeMove(side, game.position, legal[(random >> 8) % count]);
         }
     }
 }
 
-TEST(Report, ExactTextOfTheLine) {
+TEST(Report, ExactTextOfTheLines) {
     // Drops "00", "!" for a promotion, gote's codes named alike, "9191" for an all-zero record;
-    // of twelve moves ten are shown. The node count is 64-bit.
-    ClearMoveTables();
-    for (int i = 0; i < 12; ++i) PvTable[0][i] = BoardMove(60 + i % 9, 51 + i % 9, Silver, 0);
-    PvTable[0][1] = DropMove(Bishop, 40);
-    PvTable[0][2] = BoardMove(64, 16, Bishop, 1);
-    PvTable[0][3] = Move{};
-    PvTable[0][4] = BoardMove(8, 80, -ProLance, 0);
-    IterationDepth = 15;
-    NodeCount = 5000000000ull;
-    testing::internal::CaptureStdout();
-    ReportSearch(-87);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    // the node count is 64-bit.
+    SearchReport report{};
+    for (int i = 0; i < PvShown; ++i) report.pv[i] = BoardMove(60 + i % 9, 51 + i % 9, Silver, 0);
+    report.pv[1] = DropMove(Bishop, 40);
+    report.pv[2] = BoardMove(64, 16, Bishop, 1);
+    report.pv[3] = Move{};
+    report.pv[4] = BoardMove(8, 80, -ProLance, 0);
+    report.pvLength = PvShown;
+    report.depth = 15;
+    report.score = -87;
+    report.nodes = 5000000000ull;
+    SearchReport empty{};
+    empty.depth = 7;
+    empty.score = -ScoreInfinity;
+    EXPECT_EQ(TextOf({report, empty}),
               "info depth 15 score cp -87 nodes 5000000000 info string "
-              "3736GI-0055KA-8822KA!-9191-1119NA-7877GI-6867GI-5857GI-4847GI-3736GI-\n");
-    // A search's final line; below three plies no iteration runs and no move is found.
-    const std::string report = Search(SetGame("4k4/9/4P4/9/9/9/9/9/4K4 b G 1"), 4).report;
-    EXPECT_EQ(report.substr(report.rfind("info depth")), "info depth 4 score cp 888887 nodes " +
-                                                             std::to_string(NodeCount) +
-                                                             " info string 0052KI-\n");
-    IterationDepth = 7;
-    EXPECT_EQ(Search(0, 2).report, "info depth 7 score cp -99999999 nodes 0 info string \n");
+              "3736GI-0055KA-8822KA!-9191-1119NA-7877GI-6867GI-5857GI-4847GI-3736GI-\n"
+              "info depth 7 score cp -99999999 nodes 0 info string \n");
+    // A search's reports: one per new best root move, then a final one with the score found.
+    const Outcome outcome = SearchGame(SetGame("4k4/9/4P4/9/9/9/9/9/4K4 b G 1"), 4);
+    ASSERT_GE(outcome.reports.size(), 2u);
+    const SearchReport& last = outcome.reports.back();
+    EXPECT_TRUE(last.final && last.depth == 4 && last.score == Mate);
+    EXPECT_EQ(last.nodes, game.search->Nodes());
+    EXPECT_EQ(TextOf({last}), "info depth 4 score cp 888887 nodes " + std::to_string(last.nodes) +
+                                  " info string 0052KI-\n");
+    for (std::size_t i = 0; i + 1 < outcome.reports.size(); ++i)
+        EXPECT_FALSE(outcome.reports[i].final);
 }
 
-struct Line {
-    int depth = 2;  // as before the first iteration
-    int score = -ScoreInfinity;
-    std::string variation;
-};
-
 TEST(Report, AfterATimeOutTheInterruptedDepthAndVariationWithTheFinishedScore) {
-    const int side =
-        SetGame("2+Ns1g1nl/+B+Rn1k1s2/l1pppp2p/p5pp1/2P6/P4P3/L5PPP/2+l3Sg+r/K4B1N1 w GS3Pgp 1");
-    const Outcome outcome = Search(side, 15, 300);  // far too deep to finish
-    ASSERT_TRUE(TimeOver == 1 && !outcome.report.empty());
-    Line before, final, lastOfDepth[16];
-    std::istringstream stream(outcome.report);
-    for (std::string text; std::getline(stream, text); lastOfDepth[final.depth] = final) {
-        before = final;
-        int at = 0;
-        ASSERT_TRUE(std::sscanf(text.c_str(), "info depth %d score cp %d nodes %*u info string %n",
-                                &final.depth, &final.score, &at) == 2 &&
-                    at > 0 && final.depth <= 15)
-            << text;
-        final.variation = text.substr(static_cast<std::size_t>(at));
-    }
+    const int side = SetGame(ConsoleStartSfen);
+    const Outcome outcome = SearchGame(side, 15, 300);  // far too deep to finish
+    ASSERT_TRUE(game.search->TimedOut() && outcome.reports.size() >= 2);
+    const SearchReport& final = outcome.reports.back();
+    const SearchReport& before = outcome.reports[outcome.reports.size() - 2];
+    EXPECT_TRUE(final.final && final.elapsedMs >= 300 && final.elapsedMs >= before.elapsedMs);
     // Depth: the iteration started last. Variation: the one it left, the last one reported.
     EXPECT_TRUE(final.depth == before.depth || final.depth == before.depth + 1);
-    EXPECT_EQ(final.variation, before.variation);
-    // Score and move: the last improvement of the last finished iteration, if there is one.
-    const Line& finished = lastOfDepth[final.depth - 1];
-    EXPECT_EQ(final.score, finished.score);
-    const std::string move = outcome.move.from == NoMove ? "" : MoveNumericText(outcome.move);
-    EXPECT_EQ((finished.variation + "-").substr(0, move.size() + 1), move + "-");
+    EXPECT_EQ(TextOf({final}).substr(TextOf({final}).find("info string")),
+              TextOf({before}).substr(TextOf({before}).find("info string")));
+    // Score and move: the last improvement of the last finished iteration.
+    const auto finished =
+        std::find_if(outcome.reports.rbegin() + 1, outcome.reports.rend(),
+                     [&](const SearchReport& r) { return r.depth < final.depth; });
+    ASSERT_NE(finished, outcome.reports.rend());
+    EXPECT_EQ(final.score, finished->score);
+    EXPECT_TRUE(finished->pvLength > 0 && SameMove(finished->pv[0], outcome.move));
+}
+
+// Two searches of one process, each with its own table, searched in turn: each gives what it
+// gives when it runs alone.
+TEST(Search, TwoSearchesInTurnGiveWhatEachGivesAlone) {
+    NewGame();
+    const char* sfens[2][2] = {
+        {StartSfen,
+         "ln1g1g1nl/1ks2rs2/1pppp1bpp/p4pp2/7P1/P1P1P1P2/1P1P1P2P/1BK1GS1R1/LNSG3NL b - 21"},
+        {ConsoleStartSfen,
+         "l2k1s3/1Gp5l/ns1p1gn1p/1p2p2p1/9/9/+b3+rP2P/2S1G3B/5K1NL w RN2Pgsl8p 140"}};
+    struct Player {
+        std::unique_ptr<TranspositionTable> table = std::make_unique<TranspositionTable>();
+        RecordingSink sink;
+        std::unique_ptr<Search> search = std::make_unique<Search>(*table, sink);
+        std::string log;
+        void Play(const char* sfen) {
+            Position position{};
+            int side = 0;
+            std::string error;
+            ASSERT_TRUE(ReadSfen(sfen, position, side, error)) << error;
+            const int score = search->Run(position, side, SearchLimits{0xFFFFFFFFu, 5});
+            log += std::to_string(score) + " " + std::to_string(search->Nodes()) + " " +
+                   MoveNumericText(search->BestMove()) + "\n" + TextOf(sink.reports);
+            sink.reports.clear();
+        }
+    };
+    Player alone[2], inTurn[2];
+    for (int p = 0; p < 2; ++p)
+        for (const char* sfen : sfens[p]) alone[p].Play(sfen);
+    for (int round = 0; round < 2; ++round)
+        for (int p = 0; p < 2; ++p) inTurn[p].Play(sfens[p][round]);
+    for (int p = 0; p < 2; ++p) EXPECT_EQ(inTurn[p].log, alone[p].log);
+    EXPECT_NE(alone[0].log, alone[1].log);
 }
 
 TEST(TranspositionTable, SlotReplacementAndProbeRules) {
     constexpr std::uint32_t Lo = 0x1234ABCDu, Hi = 0x0BADF00Du;
     const Move moves[] = {BoardMove(60, 1, Rook, 0), BoardMove(60, 2, Rook, 0)};
-    ClearTable();
+    const auto owned = std::make_unique<TranspositionTable>();
+    TranspositionTable& table = *owned;
     // The slot: key bits 0-15 and 18, in the half of the side; a miss hands it over as well.
     TableEntry* slot = nullptr;
-    EXPECT_FALSE(ProbeTable(1, Lo ^ 0xFFFB0000u, 1, -500, 500, 0, slot));
-    EXPECT_EQ(slot, &TranspositionTable[TableHalf + (Lo & TableMask)]);
+    EXPECT_FALSE(table.Probe(1, Lo ^ 0xFFFB0000u, 1, -500, 500, 0, slot));
+    EXPECT_EQ(slot, &table.SlotOf(0, Lo) + TranspositionTable::Half);
     // A shallower store leaves the entry; an equal or deeper one replaces it whatever key held
     // the slot, and the old best move becomes the previous one.
-    StoreTable(0, Lo ^ 0x10000u, Hi + 1, 20, moves[0], 50, BoundExact);
-    StoreTable(0, Lo, Hi, 16, moves[1], 60, BoundLower);
-    slot = &TranspositionTable[Lo & TableMask];
+    table.Store(0, Lo ^ 0x10000u, Hi + 1, 20, moves[0], 50, BoundExact);
+    table.Store(0, Lo, Hi, 16, moves[1], 60, BoundLower);
+    slot = &table.SlotOf(0, Lo);
     EXPECT_TRUE(slot->keyHi == Hi + 1 && slot->depth == 20 && slot->score == 50);
-    StoreTable(0, Lo, Hi, 20, moves[1], 100, BoundLower);
+    table.Store(0, Lo, Hi, 20, moves[1], 100, BoundLower);
     EXPECT_TRUE(slot->keyLo == Lo && slot->keyHi == Hi && slot->bound == BoundLower);
     EXPECT_TRUE(SameMove(slot->best, moves[1]) && SameMove(slot->previous, moves[0]));
     // A probe hits its own full key, deep enough, with a bound that settles the window.
@@ -203,44 +280,37 @@ TEST(TranspositionTable, SlotReplacementAndProbeRules) {
     for (const auto& p : probes) {
         slot->bound = static_cast<std::int8_t>(p[0]);
         TableEntry* found = nullptr;
-        EXPECT_EQ(ProbeTable(0, Lo, Hi ^ static_cast<std::uint32_t>(p[4]), p[1], p[2], p[3], found),
-                  p[5] == 1)
+        EXPECT_EQ(
+            table.Probe(0, Lo, Hi ^ static_cast<std::uint32_t>(p[4]), p[1], p[2], p[3], found),
+            p[5] == 1)
             << p[1];
         EXPECT_TRUE(found == slot && SameMove(found->best, moves[1]));
     }
 }
 
-TEST(PlyBound, PlyThirtyOneGivesTheStaticScoreWithoutANode) {
-    const int side = SetGame("4k4/9/9/9/4R4/9/9/9/4K3G w - 1");  // gote in check
-    Search(side, 0);  // the resets of a search, without an iteration
-    const Position before = GamePosition;
-    InCheck[MaxPly - 1] = 1;
-    EXPECT_EQ(AlphaBeta(side, -ScoreInfinity, ScoreInfinity, 40, MaxPly - 1, 0), -before.material);
-    EXPECT_EQ(NodeCount, 0u);
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
-    EXPECT_EQ(std::memcmp(&before, &GamePosition, sizeof before), 0);
-}
-
 TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
-    SeedOrderingRandom();
-    for (const int value : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(OrderingRandom(), value);
+    OrderingRandom random;
+    for (const int value : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(random.Next(), value);
     // The tried counter past 10000 halves both counters of its pair, and no other pair.
-    ClearHistory();
-    HistoryTried[50][31] = 9996;
-    HistoryGood[50][31] = 601;
-    HistoryTried[50][32] = 9999;
-    AddTried(BoardMove(40, 31, Silver, 0), 4);  // exactly 10000: kept
-    EXPECT_EQ(HistoryTried[50][31], 10000);
-    AddTried(BoardMove(40, 31, Silver, 0), 4);
-    EXPECT_TRUE(HistoryTried[50][31] == 5002 && HistoryGood[50][31] == 300);
-    EXPECT_EQ(HistoryTried[50][32], 9999);
-    // Drops use the rows of from = -kind. From zero, -4 wraps to 65532 and so halves at once;
-    // the good counter wraps too and never halves.
-    HistoryGood[10 - Rook][10] = 9;
-    AddTried(DropMove(Rook, 10), -4);
-    EXPECT_TRUE(HistoryTried[10 - Rook][10] == 32766 && HistoryGood[10 - Rook][10] == 4);
-    AddGood(DropMove(Rook, 10), -8);
-    EXPECT_EQ(HistoryGood[10 - Rook][10], 65532);
+    const auto history = std::make_unique<History>();
+    const Move move = BoardMove(40, 31, Silver, 0), neighbour = BoardMove(40, 32, Silver, 0);
+    history->AddTried(move, 9996);
+    history->AddGood(move, 601);
+    history->AddTried(neighbour, 9999);
+    history->AddTried(move, 4);  // exactly 10000: kept
+    EXPECT_EQ(history->Tried(move), 10000);
+    history->AddTried(move, 4);
+    EXPECT_TRUE(history->Tried(move) == 5002 && history->Good(move) == 300);
+    EXPECT_EQ(history->Tried(neighbour), 9999);
+    // Drops have rows of their own. From zero, -4 wraps to 65532 and so halves at once; the
+    // good counter wraps too and never halves.
+    const Move drop = DropMove(Rook, 31);
+    history->AddGood(drop, 9);
+    history->AddTried(drop, -4);
+    EXPECT_TRUE(history->Tried(drop) == 32766 && history->Good(drop) == 4);
+    EXPECT_EQ(history->Tried(move), 5002);
+    history->AddGood(drop, -8);
+    EXPECT_EQ(history->Good(drop), 65532);
     // The sort against std::stable_sort, over lists with many ties and some far-apart scores.
     static Move sorted[MoveListSize];
     std::uint32_t state = 7;

@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "search/search.h"
 #include "usi/usi.h"
 
 namespace mirabel {
@@ -35,17 +38,25 @@ void EndSession(Engine& engine) {
     EXPECT_EQ(Finish(engine), "");
 }
 
-// A search report line. The console game never empties its variation table, so its lines may
+// A report line of the console game. It never empties its variation table, so its lines may
 // end in the empty moves "9191" of untouched entries.
-const std::regex ReportLine(
+const std::regex ConsoleReportLine(
     "info depth \\d+ score cp -?\\d+ nodes \\d+ info string (\\d{4}([A-Z]{2}!?)?-)*\n");
+
+// The two lines of a USI report: the standard fields with the variation in USI move text, then
+// the same variation in the engine's numeric text.
+const std::regex ReportLine(
+    "info depth \\d+ score (cp -?\\d+|mate [+-]) nodes \\d+ time \\d+ nps \\d+( pv( [1-9PLNSGBR]"
+    "[a-i*][1-9][a-i]\\+?)+)?\n");
+const std::regex VariationLine("info string (\\d{4}[A-Z]{2}!?-)*\n");
 
 // The lines of one search: report lines in their fixed format, then one "bestmove" with a move
 // that is legal in the position `positionLine` sets up; returns the move.
 std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
     std::string line = engine.Lines();
     for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines())
-        EXPECT_TRUE(std::regex_match(line, ReportLine)) << line;
+        EXPECT_TRUE(std::regex_match(line, ReportLine) || std::regex_match(line, VariationLine))
+            << line;
     const std::string move = line == "(none)" ? line : line.substr(9, line.size() - 10);
     NewGame();
     const PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
@@ -189,6 +200,51 @@ TEST(EngineSession, GarbageChangesNothingAndCrashesNothing) {
     EndSession(engine);
 }
 
+// Every report of the search reaches the front end as its two lines. The same search run here
+// (the same keys: the engine's second game, after "usinewgame"; a fresh table; a position small
+// enough for all fifteen plies to finish in time) makes the same reports, and the plain "go"
+// walks the same tree, node for node.
+class RecordingSink final : public ReportSink {
+  public:
+    void Report(const SearchReport& report) override { reports.push_back(report); }
+    std::vector<SearchReport> reports;
+};
+
+TEST(EngineSession, ReportLinesCarryEveryReportOfTheSameSearch) {
+    const std::string sfen = "4k4/9/9/9/9/9/9/9/4K4 b G 1";
+    Engine engine;
+    engine.Send("usinewgame\nposition sfen " + sfen + "\ngo\n");
+    std::vector<std::string> printed;
+    for (std::string line = engine.Lines(); line.rfind("bestmove", 0) != 0 && line != "(none)";
+         line = engine.Lines())
+        printed.push_back(line);
+    EndSession(engine);
+
+    NewGame();
+    NewGame();
+    Position position{};
+    int side = 0;
+    std::string error;
+    ASSERT_TRUE(ReadSfen(sfen, position, side, error)) << error;
+    RecordingSink sink;
+    const auto table = std::make_unique<TranspositionTable>();
+    const auto search = std::make_unique<Search>(*table, sink);
+    search->Run(position, side, SearchLimits{FixedBudget, UsiMaxDepth});
+    ASSERT_FALSE(search->TimedOut());
+    ASSERT_EQ(printed.size(), 2 * sink.reports.size());
+    for (std::size_t i = 0; i < sink.reports.size(); ++i) {
+        const SearchReport& report = sink.reports[i];
+        char variation[NumericVariationSize];
+        NumericVariation(report, variation);
+        const std::string fields = "info depth " + std::to_string(report.depth) + " score cp " +
+                                   std::to_string(report.score) + " nodes " +
+                                   std::to_string(report.nodes) + " time ";
+        EXPECT_EQ(printed[2 * i].substr(0, fields.size()), fields);
+        EXPECT_EQ(printed[2 * i + 1], "info string " + std::string(variation) + "\n");
+    }
+    EXPECT_EQ(printed[printed.size() - 2].rfind("info depth 15 ", 0), 0u);
+}
+
 // With input already at its end the console game plays its first move, shows it and stops.
 TEST(ConsoleGame, EndsAfterOneBoardWhenInputHasEnded) {
 #ifdef __SANITIZE_THREAD__
@@ -204,7 +260,8 @@ TEST(ConsoleGame, EndsAfterOneBoardWhenInputHasEnded) {
     // Every line before the board is a report; the last one is of depth 10.
     std::string last;
     for (std::size_t at = 0, end; (end = out.find('\n', at)) < board; at = end + 1)
-        EXPECT_TRUE(std::regex_match(last = out.substr(at, end + 1 - at), ReportLine)) << last;
+        EXPECT_TRUE(std::regex_match(last = out.substr(at, end + 1 - at), ConsoleReportLine))
+            << last;
     EXPECT_EQ(last.rfind("info depth 10 ", 0), 0u) << last;
 }
 

@@ -1,6 +1,6 @@
 // The texts of the USI module: input cut into lines and words, move text, the replay of
 // "position" lines (which stops at the first token that is not a legal move and applies nothing
-// when the line cannot be read) and the console board display.
+// when the line cannot be read).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -132,61 +132,6 @@ TEST(UsiNotation, PositionLinesThatCannotBeReadApplyNothing) {
         EXPECT_NE(outcome.refusal.find(reason), std::string::npos)
             << line << ": " << outcome.refusal;
     }
-}
-
-std::string Shown(const Position& position) {
-    testing::internal::CaptureStdout();
-    ShowBoard(position);
-    return testing::internal::GetCapturedStdout();
-}
-
-// Squares drawn highlighted (colours forced on): the attribute is set once at the start (to
-// normal), once before each square's cell and once at the end.
-std::vector<int> Highlighted(const Position& position) {
-    ForceTextAttributes(true);
-    const std::string text = Shown(position), normal = text.substr(0, text.find('m') + 1);
-    ForceTextAttributes(false);
-    std::vector<int> squares;
-    int settings = 0;
-    for (std::size_t at = 0; (at = text.find('\x1b', at)) != std::string::npos; ++at, ++settings)
-        if (text.compare(at, normal.size(), normal) != 0) squares.push_back(settings - 1);
-    EXPECT_EQ(settings, 83) << text;
-    return squares;
-}
-
-TEST(BoardDisplay, TextAndHighlights) {
-    Position position{};
-    SetStartPosition(position);
-    ResetBoardDisplay();
-    EXPECT_EQ(Shown(position),
-              "   9  8  7  6  5  4  3  2  1\n"
-              "P1-KY-KE-GI-KI-OU-KI-GI-KE-KY\n"
-              "P2 * -HI *  *  *  *  * -KA * \n"
-              "P3-FU-FU-FU-FU-FU-FU-FU-FU-FU\n"
-              "P4 *  *  *  *  *  *  *  *  * \n"
-              "P5 *  *  *  *  *  *  *  *  * \n"
-              "P6 *  *  *  *  *  *  *  *  * \n"
-              "P7+FU+FU+FU+FU+FU+FU+FU+FU+FU\n"
-              "P8 * +KA *  *  *  *  * +HI * \n"
-              "P9+KY+KE+GI+KI+OU+KI+GI+KE+KY\n"
-              "P+\n"
-              "P-\n");
-    ResetBoardDisplay();  // the first board shows no highlight
-    EXPECT_EQ(Highlighted(position), std::vector<int>{});
-    MakeMove(0, position, Move{56, 47, 1, 0, 0, 0});  // 7g7f: origin and destination
-    EXPECT_EQ(Highlighted(position), (std::vector<int>{47, 56}));
-    position.hand[1][Gold - 1] = 1;
-    MakeMove(1, position, Move{-Gold, 40, 0, 0, 0, 0});  // a gold dropped on 5e: destination
-    EXPECT_EQ(Highlighted(position), std::vector<int>{40});
-    position.hand[0][Pawn - 1] = 5;  // hands are not compared
-    EXPECT_EQ(Highlighted(position), std::vector<int>{});
-    // Side 1's promoted lance as NA, and hands from the rook down to the pawn.
-    position = ConsoleStartPosition;
-    for (auto& count : position.hand[1]) count = 1;
-    const std::string text = Shown(position);
-    EXPECT_NE(text.find("\nP8 *  * -NA *  *  * +GI-KI-RY\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nP+00KI00GI00FU00FU00FU\nP-00HI00KA00KI00GI00KE00KY00FU\n"),
-              std::string::npos);
 }
 
 }  // namespace

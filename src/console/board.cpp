@@ -2,8 +2,8 @@
 // contents changed since the previous board drawn in the highlight colour.
 #include <cstdio>
 
+#include "console/console.h"
 #include "platform/platform.h"
-#include "usi/usi.h"
 
 namespace mirabel {
 

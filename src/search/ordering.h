@@ -1,0 +1,88 @@
+// Move ordering of the search: history counters, the ordering score with its portable random
+// part and the exchange estimates it shares within a node, and the stable sort by score.
+#pragma once
+
+#include <cstdint>
+
+#include "movegen/movegen.h"
+#include "position/position.h"
+
+namespace mirabel {
+
+// How often a move's (from, to) pair caused a cutoff, against how often it was searched.
+class History {
+  public:
+    // Drops (from = -kind) get rows below the board's.
+    static constexpr int FromOffset = 10;
+    static constexpr int Rows = SquareCount + FromOffset;
+
+    void Clear();
+    void AddTried(const Move& move, int depth);  // after the search of a quiet move
+    void AddGood(const Move& move, int depth);   // on a cutoff by a quiet move
+    int Good(const Move& move) const { return good[move.from + FromOffset][move.to]; }
+    int Tried(const Move& move) const { return tried[move.from + FromOffset][move.to]; }
+
+  private:
+    std::uint16_t good[Rows][SquareCount] = {};
+    std::uint16_t tried[Rows][SquareCount] = {};
+};
+
+// The ordering score's random part: the sequence of the Windows C runtime's rand().
+class OrderingRandom {
+  public:
+    explicit OrderingRandom(std::uint32_t seed = 1) : state(seed) {}
+    int Next() {
+        state = state * 214013u + 2531011u;
+        return static_cast<int>((state >> 16) & 0x7FFF);
+    }
+
+  private:
+    std::uint32_t state;
+};
+
+// The moves a node already knows to be promising, compared with every generated move.
+struct OrderingMoves {
+    Move hash;
+    Move second;
+    Move killer1;
+    Move killer2;
+    Move pv;
+};
+
+// Scores the moves of one node after another. Drop estimates and the opponent's attack map
+// are worked out once per node, at the first move that needs them.
+class MoveScorer {
+  public:
+    // Starts the scoring of a new node's moves.
+    void BeginNode() { ++node; }
+    // Sets `capture` and returns the ordering score of one move; the random part is drawn only
+    // for a move that matches none of the known moves.
+    int Score(int side, Position& position, Move& move, const OrderingMoves& known,
+              const History& history);
+
+  private:
+    OrderingRandom random;
+    std::uint64_t node = 1;  // never equal to a zero-filled stamp
+    // Drop estimates, one per target square: every kind dropped on a square shares the same
+    // recapture sequence.
+    std::uint64_t dropEstimateNode[SquareCount] = {};
+    DropExchange dropEstimate[SquareCount] = {};
+    // The squares the opponent attacks: a move whose target stays out of its reach has an
+    // estimate of 0 without running the capture sequence.
+    std::uint64_t attackMapNode = 0;
+    bool opponentAttacks[SquareCount] = {};
+
+    int BaseScore(const Move& move, const OrderingMoves& known);
+    bool TargetStaysSafe(int side, const Position& position, const Move& move);
+    int CaptureExchangeScore(int side, Position& position, const Move& move);
+    int DropExchangeScore(int side, Position& position, const Move& move);
+};
+
+// Stable sort of a move list, descending by score.
+void SortMoves(Move* moves, int count);
+// Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
+// moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
+// Call it for index 0, 1, 2, ... in turn.
+void PutNextInOrder(Move* moves, int count, int index);
+
+}  // namespace mirabel

@@ -1,0 +1,83 @@
+// The stable sort of move lists by descending score, whole or picked one move at a time.
+#include "search/ordering.h"
+
+namespace mirabel {
+
+namespace {
+
+constexpr int SortRun = 8;
+
+void InsertionSort(Move* moves, int count) {
+    for (int i = 1; i < count; ++i) {
+        const Move move = moves[i];
+        int j = i;
+        while (j > 0 && moves[j - 1].score < move.score) {
+            moves[j] = moves[j - 1];
+            --j;
+        }
+        moves[j] = move;
+    }
+}
+
+// Merges two sorted runs; on equal scores the left run goes first, which keeps the sort stable.
+void MergeRuns(const Move* left, const Move* middle, const Move* end, Move* out) {
+    const Move* right = middle;
+    // Written without a branch on the comparison: scores are close to random, so a branch
+    // would be mispredicted about half the time.
+    while (left < middle && right < end) {
+        const bool takeLeft = left->score >= right->score;
+        *out++ = *(takeLeft ? left : right);
+        left += takeLeft;
+        right += !takeLeft;
+    }
+    while (left < middle) *out++ = *left++;
+    while (right < end) *out++ = *right++;
+}
+
+// The first moves are picked one at a time, the rest sorted at once.
+constexpr int PickedMoves = 3;
+
+// Moves the first of the best-scored moves from index on to index, shifting the moves it
+// passes one place on, so their order is kept.
+void PickBest(Move* moves, int count, int index) {
+    int best = index;
+    for (int i = index + 1; i < count; ++i)
+        if (moves[i].score > moves[best].score) best = i;
+    if (best == index) return;
+    const Move chosen = moves[best];
+    for (int i = best; i > index; --i) moves[i] = moves[i - 1];
+    moves[index] = chosen;
+}
+
+}  // namespace
+
+void PutNextInOrder(Move* moves, int count, int index) {
+    if (index < PickedMoves)
+        PickBest(moves, count, index);
+    else if (index == PickedMoves)
+        SortMoves(moves + index, count - index);
+}
+
+void SortMoves(Move* moves, int count) {
+    // Bottom-up merge sort over short insertion-sorted runs: stable, and the merge buffer is
+    // on the stack.
+    Move buffer[MoveListSize];
+    for (int start = 0; start < count; start += SortRun)
+        InsertionSort(moves + start, count - start < SortRun ? count - start : SortRun);
+    Move* source = moves;
+    Move* target = buffer;
+    for (int width = SortRun; width < count; width *= 2) {
+        for (int lo = 0; lo < count; lo += 2 * width) {
+            const int mid = lo + width < count ? lo + width : count;
+            const int hi = lo + 2 * width < count ? lo + 2 * width : count;
+            MergeRuns(source + lo, source + mid, source + hi, target + lo);
+        }
+        Move* swap = source;
+        source = target;
+        target = swap;
+    }
+    if (source != moves)
+        for (int i = 0; i < count; ++i) moves[i] = source[i];
+}
+
+}  // namespace mirabel
