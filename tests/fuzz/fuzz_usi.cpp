@@ -1,5 +1,6 @@
 // libFuzzer target: whole input streams through the line splitter and the USI command layer,
-// searches capped at one ply. Every "bestmove" must be legal in the position it answers, or
+// searches capped at one ply (there is no input thread: "stop" and "ponderhit" are plain
+// commands here, and an analysis answers as soon as its last iteration ends). Every "bestmove" must be legal in the position it answers, or
 // "resign" when that position has no legal move; every reply must be one printable line.
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         replies.emplace_back(line);
     });
     engine.CapSearchDepth(1);
+    engine.Handle("setoption name USI_Hash value 1");  // a small table keeps each run fast
 
     // The first byte sets the size of the pieces the stream arrives in.
     const std::size_t piece = size > 0 ? 1 + data[0] % 64 : 1;
