@@ -68,6 +68,7 @@ bool UsiEngine::Handle(const std::string& line) {
         for (const std::string& option : OptionLines()) write_(option);
         write_("usiok");
     } else if (command == "isready") {
+        EnsureSearch();  // the table's memory is taken now rather than on the clock
         write_("readyok");
     } else if (command == "setoption") {
         HandleSetOption(words);
