@@ -142,9 +142,9 @@ class TranspositionTable {
                int score, int bound);
     void Clear();
     TableEntry& SlotOf(int side, std::uint32_t keyLo) {
+        const std::uint64_t wideKey = keyLo;
         const std::uint32_t index =
-            scaled ? static_cast<std::uint32_t>((std::uint64_t{keyLo} * half) >> 32)
-                   : keyLo & IndexMask;
+            scaled ? static_cast<std::uint32_t>(wideKey * half >> 32) : keyLo & IndexMask;
         return entries[index + static_cast<std::uint32_t>(side) * half];
     }
     std::size_t SlotCount() const { return 2 * std::size_t{half}; }

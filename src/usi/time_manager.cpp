@@ -26,8 +26,10 @@ bool HasClock(const GoLimits& limits) {
 
 TimeBudget BudgetFor(const GoLimits& limits, int side, std::uint32_t networkDelay) {
     TimeBudget budget{FixedBudget, FixedBudget, false};
-    const bool fixedSize = limits.depth > 0 || limits.nodes > 0;
-    if (limits.infinite || limits.ponder) {
+    // "go depth N" or "go nodes N" without any clock field runs without a time limit.
+    const bool sizeAlone =
+        (limits.depth > 0 || limits.nodes > 0) && limits.movetime < 0 && !HasClock(limits);
+    if (limits.infinite || limits.ponder || sizeAlone) {
         budget.unlimited = true;
     } else if (limits.movetime >= 0) {
         budget.soft = budget.hard = Milliseconds(limits.movetime - networkDelay);
@@ -53,8 +55,6 @@ TimeBudget BudgetFor(const GoLimits& limits, int side, std::uint32_t networkDela
         }
         budget.hard = std::min(Milliseconds(hard), FixedBudget);
         budget.soft = std::min(Milliseconds(soft), budget.hard);
-    } else if (fixedSize) {
-        budget.unlimited = true;  // "go depth N" or "go nodes N" alone: no clock at all
     }
     return budget;
 }

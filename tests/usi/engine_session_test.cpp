@@ -57,12 +57,20 @@ std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
     for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines())
         EXPECT_TRUE(std::regex_match(line, ReportLine) || std::regex_match(line, VariationLine))
             << line;
-    const std::string move = line == "(none)" ? line : line.substr(9, line.size() - 10);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    const std::vector<std::string_view> words = SplitWords(line);
+    const std::string move(words.size() >= 2 ? words[1] : "(none)");
     NewGame();
-    const PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
+    PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
     Move read{};
     EXPECT_TRUE(outcome.accepted && ParseUsiMove(move, outcome.side, outcome.position, read))
         << positionLine.substr(0, 200) << " | " << move;
+    // A ponder move is the opponent's legal reply to it.
+    EXPECT_TRUE(words.size() == 2 || (words.size() == 4 && words[2] == "ponder")) << line;
+    if (words.size() == 4) {
+        MakeMove(outcome.side, outcome.position, read);
+        EXPECT_TRUE(ParseUsiMove(words[3], 1 - outcome.side, outcome.position, read)) << line;
+    }
     return move;
 }
 
@@ -126,6 +134,27 @@ TEST(EngineSession, LongLinesAreReadWholeAndOverlongOnesRefusedWhole) {
     ExpectSearchReply(engine, crlf);  // side 1 answers 2g2f
     engine.Send(walk + "\ngo\n");
     ExpectSearchReply(engine, walk);
+    EndSession(engine);
+}
+
+TEST(EngineSession, OptionsAreCheckedAndASmallTableStillSearches) {
+    Engine engine;
+    engine.Send(
+        "setoption name USI_Hash value 0\nsetoption name USI_Hash value 16385\n"
+        "setoption name NetworkDelay value -1\nsetoption name USI_Ponder value yes\n"
+        "setoption name USI_Hash\nsetoption USI_Hash value 1\nsetoption name USI_Hash value 1\n"
+        "setoption name NetworkDelay value 0\nsetoption name USI_Ponder value true\nisready\n");
+    EXPECT_EQ(engine.Lines(7),
+              "info string setoption refused: USI_Hash takes a whole number from 1 to 16384\n"
+              "info string setoption refused: USI_Hash takes a whole number from 1 to 16384\n"
+              "info string setoption refused: NetworkDelay takes a whole number from 0 to 10000\n"
+              "info string setoption refused: USI_Ponder takes true or false\n"
+              "info string setoption refused: USI_Hash takes a whole number from 1 to 16384\n"
+              "info string setoption refused: expected setoption name <id> value <x>\n"
+              "readyok\n");
+    const std::string line = "position startpos moves 7g7f 3c3d";
+    engine.Send(line + "\ngo movetime 300\n");
+    ExpectSearchReply(engine, line);
     EndSession(engine);
 }
 
