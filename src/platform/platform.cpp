@@ -9,6 +9,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -31,7 +32,9 @@ int AttributesEnabled = -1;  // -1: not decided yet
 bool AttributesOn() {
     if (AttributesEnabled < 0) {
 #ifdef _WIN32
-        AttributesEnabled = _isatty(_fileno(stdout)) ? 1 : 0;
+        // A console, as GetConsoleMode tells: _isatty also holds for the NUL device.
+        DWORD mode = 0;
+        AttributesEnabled = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ? 1 : 0;
 #else
         AttributesEnabled = isatty(fileno(stdout)) ? 1 : 0;
 #endif
@@ -59,6 +62,12 @@ void UnlockCommands() {
 
 void SleepMilliseconds(unsigned milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void SetBinaryInput() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
 }
 
 std::uint32_t TickCount() {

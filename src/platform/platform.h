@@ -15,6 +15,11 @@ void UnlockCommands();
 
 void SleepMilliseconds(unsigned milliseconds);
 
+// Standard input read as bytes, as on POSIX systems: on Windows its text mode would end the
+// input at a Ctrl-Z byte and drop carriage returns (the command reader drops a CR before the
+// line feed itself).
+void SetBinaryInput();
+
 // Millisecond tick of a monotonic clock, wrapping in 32 bits; cheap enough for every node.
 std::uint32_t TickCount();
 
@@ -24,7 +29,8 @@ void SetTextAttribute(TextAttribute attribute);
 // Gives the terminal back its own colours at the end of the console game (a no-op where the
 // console keeps attributes per character, as on Windows).
 void RestoreTextAttributes();
-// Whether attributes reach the console: by default only when standard output is a terminal.
+// Whether attributes reach the console: by default only when standard output is a terminal
+// (on Windows: a console, not a pipe, a file or the NUL device).
 void ForceTextAttributes(bool enabled);
 
 // Ends the process at once with `status`, after flushing standard output, without running

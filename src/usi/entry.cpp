@@ -13,6 +13,7 @@ int EngineMain(int argc, char** argv) {
         return 0;
     }
     // Unbuffered, so every reply reaches the front end as soon as it is printed.
+    SetBinaryInput();
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (!StartThread(InputReader)) {
