@@ -26,8 +26,8 @@ std::uint32_t TickCount();
 // Console text attributes of the board display.
 enum class TextAttribute { Normal, Highlight };
 void SetTextAttribute(TextAttribute attribute);
-// Gives the terminal back its own colours at the end of the console game (a no-op where the
-// console keeps attributes per character, as on Windows).
+// Gives the terminal back its own colours at the end of the console game (on Windows the
+// console's attributes from before the game).
 void RestoreTextAttributes();
 // Whether attributes reach the console: by default only when standard output is a terminal
 // (on Windows: a console, not a pipe, a file or the NUL device).
