@@ -23,10 +23,20 @@ namespace {
 
 int AttributesEnabled = -1;  // -1: not decided yet
 
+#ifdef _WIN32
+int ConsoleAttributes = -1;  // the console's own attributes before the first change; -1: unknown
+#endif
+
 bool AttributesOn() {
     if (AttributesEnabled < 0) {
 #ifdef _WIN32
-        AttributesEnabled = _isatty(_fileno(stdout)) ? 1 : 0;
+        // A console, as GetConsoleMode tells: _isatty also holds for the NUL device.
+        const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD mode = 0;
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        AttributesEnabled = GetConsoleMode(console, &mode) ? 1 : 0;
+        if (AttributesEnabled == 1 && GetConsoleScreenBufferInfo(console, &info))
+            ConsoleAttributes = info.wAttributes;
 #else
         AttributesEnabled = isatty(fileno(stdout)) ? 1 : 0;
 #endif
@@ -101,8 +111,15 @@ void SetTextAttribute(TextAttribute attribute) {
 }
 
 void RestoreTextAttributes() {
-#ifndef _WIN32
-    if (AttributesOn()) std::fputs("\x1b[0m", stdout);
+    if (!AttributesOn()) return;
+#ifdef _WIN32
+    // Text written after the game, by the shell too, takes the console's current attributes.
+    std::fflush(stdout);
+    if (ConsoleAttributes >= 0)
+        SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE),
+                                static_cast<WORD>(ConsoleAttributes));
+#else
+    std::fputs("\x1b[0m", stdout);
 #endif
 }
 

@@ -10,8 +10,9 @@ namespace mirabel {
 // Starts `body` on a detached thread; false when the thread could not be started.
 bool StartThread(void (*body)());
 
-// Standard input in binary mode (line ends are handled by the engine) and standard output
-// with a buffer of its own (the engine flushes it after every line).
+// Standard input read as bytes, as on POSIX systems (on Windows its text mode would end the
+// input at a Ctrl-Z byte; the engine handles line ends itself), and standard output with a
+// buffer of its own (the engine flushes it after every line).
 void PrepareStandardStreams();
 // Reads what standard input has, up to `size` bytes, waiting until something arrives; the byte
 // count, or 0 at the end of input (or on a read error).
@@ -25,10 +26,11 @@ std::uint32_t TickCount();
 // Console text attributes of the board display.
 enum class TextAttribute { Normal, Highlight };
 void SetTextAttribute(TextAttribute attribute);
-// Gives the terminal back its own colours at the end of the console game (a no-op where the
-// console keeps attributes per character, as on Windows).
+// Gives the terminal back its own colours at the end of the console game (on Windows the
+// console's attributes from before the game).
 void RestoreTextAttributes();
-// Whether attributes reach the console: by default only when standard output is a terminal.
+// Whether attributes reach the console: by default only when standard output is a terminal
+// (on Windows: a console, not a pipe, a file or the NUL device).
 void ForceTextAttributes(bool enabled);
 
 // Ends the process at once with `status`, after flushing standard output, without running

@@ -1,6 +1,7 @@
 // Test support: another program of the project started as a child process, its standard input
 // and output on pipes and its standard error collected, as a front end or a script runs it.
-// The same interface on POSIX systems and on Windows.
+// The same interface on POSIX systems and on Windows, where the child's output is read as text:
+// its CR LF line ends arrive as LF, so that tests compare the same text on both.
 #pragma once
 
 #include <chrono>
