@@ -191,7 +191,7 @@ class UsiSearchControl final : public SearchControl {
         queue_->TakeWhere([&](const InputEvent& event) {
             if (event.kind == InputEvent::EndOfInput) {
                 // Nobody can stop an analysis any more: it ends here.
-                if (!laterSearch && (limits_.infinite || pondering_)) stop_ = true;
+                if (limits_.infinite || pondering_) stop_ = true;
                 return false;
             }
             if (event.kind != InputEvent::Line) return false;

@@ -123,10 +123,12 @@ TEST(SearchControl, QuitAndEndOfInputDuringASearch) {
         EXPECT_EQ(engine.Finish(std::chrono::seconds(2)), "");
     }
     {
-        // Nobody can stop an analysis once the input has ended: it answers and ends.
+        // Nobody can stop an analysis once the input has ended: it answers and ends, and so
+        // does the analysis queued behind it.
         Engine engine;
-        Start(engine, "go infinite");
+        Start(engine, "go infinite\ngo infinite");
         engine.CloseInput();
+        EXPECT_LT(BestMoveAfter(engine, Clock::now()), milliseconds(500));
         EXPECT_LT(BestMoveAfter(engine, Clock::now()), milliseconds(500));
         EXPECT_EQ(engine.Finish(std::chrono::seconds(2)), "");
     }
