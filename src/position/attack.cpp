@@ -1,6 +1,10 @@
 // The two attack tests of the search: FindAttacker and GivesCheck.
 #include "position/position.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace mirabel {
 
 namespace {
@@ -58,24 +62,73 @@ constexpr unsigned SlideDirections[2][16] = {
 
 }  // namespace
 
-int FindAttacker(int side, const PieceCode* board, int square) {
-    const std::uint64_t* stepMask = StepAttackMask[side];
-    const SquareList& sources = StepSources[side][square];
-    for (int i = 0; i < sources.count; ++i) {
-        const int n = sources.squares[i];
-        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+Occupancy OccupancyOf(const PieceCode* board) {
+    Occupancy occupancy{0, 0};
+#ifdef __SSE2__
+    // Sixteen squares at a time: the empty ones compare equal to zero, and the sign bits are
+    // side 1's pieces.
+    const __m128i zero = _mm_setzero_si128();
+    for (int first = 0; first < 80; first += 16) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
+        const unsigned empty =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(cells, zero)));
+        const unsigned negative = static_cast<unsigned>(_mm_movemask_epi8(cells));
+        occupancy.all |= SquareSet{~empty & 0xFFFFu} << first;
+        occupancy.side1 |= SquareSet{negative} << first;
     }
-    const bool* const* sets = AttackerSets[side];
-    for (int dir = 0; dir < DirectionCount; ++dir) {
-        const SquareList& ray = Ray[dir][square];
-        for (int i = 0; i < ray.count; ++i) {
-            const int n = ray.squares[i];
-            if (board[n] == 0) continue;
-            if (sets[dir][board[n] + 15]) return n;
-            break;
+    if (board[80] != 0) occupancy.all |= SquareBit(80);
+    if (board[80] < 0) occupancy.side1 |= SquareBit(80);
+#else
+    for (int sq = 0; sq < SquareCount; ++sq) {
+        if (board[sq] != 0) occupancy.all |= SquareBit(sq);
+        if (board[sq] < 0) occupancy.side1 |= SquareBit(sq);
+    }
+#endif
+    return occupancy;
+}
+
+namespace {
+
+// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
+// of the others its highest.
+constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
+
+inline int LowestSquare(SquareSet set) {
+    const auto low = static_cast<std::uint64_t>(set);
+    return low != 0 ? __builtin_ctzll(low)
+                    : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
+}
+inline int HighestSquare(SquareSet set) {
+    const auto high = static_cast<std::uint64_t>(set >> 64);
+    return high != 0 ? 127 - __builtin_clzll(high)
+                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
+}
+
+}  // namespace
+
+int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
+    const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    if ((StepSourceSet[side][square] & enemies) != 0) {
+        const std::uint64_t* stepMask = StepAttackMask[side];
+        const SquareList& sources = StepSources[side][square];
+        for (int i = 0; i < sources.count; ++i) {
+            const int n = sources.squares[i];
+            if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
         }
     }
+    if ((LinesThrough[square] & enemies) == 0) return NoSquare;
+    const bool* const* sets = AttackerSets[side];
+    for (int dir = 0; dir < DirectionCount; ++dir) {
+        const SquareSet along = RaySet[dir][square] & occupancy.all;
+        if (along == 0) continue;
+        const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
+        if (sets[dir][board[n] + 15]) return n;
+    }
     return NoSquare;
+}
+
+int FindAttacker(int side, const PieceCode* board, int square) {
+    return FindAttacker(side, board, square, OccupancyOf(board));
 }
 
 void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]) {

@@ -10,6 +10,9 @@ SquareList StepTargets[2][PatternCount][SquareCount];
 std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 SquareList StepSources[2][SquareCount];
 SquareList Ray[DirectionCount][SquareCount];
+SquareSet StepSourceSet[2][SquareCount];
+SquareSet RaySet[DirectionCount][SquareCount];
+SquareSet LinesThrough[SquareCount];
 std::uint8_t LineRelation[2][SquareCount][SquareCount];
 std::int8_t DirectionBetween[SquareCount][SquareCount];
 std::uint8_t PromotionRule[2][16][SquareCount];
@@ -82,9 +85,13 @@ void BuildStepSources() {
         for (int sq = 0; sq < SquareCount; ++sq) {
             SquareList& list = StepSources[side][sq];
             for (int dr = -1; dr <= 1; ++dr)
-                for (int dc = -1; dc <= 1; ++dc) Append(list, RowOf(sq) + dr, ColOf(sq) + dc);
+                for (int dc = -1; dc <= 1; ++dc)
+                    if (dr != 0 || dc != 0) Append(list, RowOf(sq) + dr, ColOf(sq) + dc);
             Append(list, RowOf(sq) + knightRow, ColOf(sq) + 1);
             Append(list, RowOf(sq) + knightRow, ColOf(sq) - 1);
+            StepSourceSet[side][sq] = 0;
+            for (int i = 0; i < list.count; ++i)
+                StepSourceSet[side][sq] |= SquareBit(list.squares[i]);
         }
     }
 }
@@ -97,7 +104,14 @@ void BuildRays() {
             int col = ColOf(sq) + DirectionStep[dir].col;
             for (; OnBoard(row, col); row += DirectionStep[dir].row, col += DirectionStep[dir].col)
                 Append(Ray[dir][sq], row, col);
+            RaySet[dir][sq] = 0;
+            for (int i = 0; i < Ray[dir][sq].count; ++i)
+                RaySet[dir][sq] |= SquareBit(Ray[dir][sq].squares[i]);
         }
+    for (int sq = 0; sq < SquareCount; ++sq) {
+        LinesThrough[sq] = 0;
+        for (int dir = 0; dir < DirectionCount; ++dir) LinesThrough[sq] |= RaySet[dir][sq];
+    }
 }
 
 std::uint8_t Relation(int side, int a, int b) {

@@ -162,6 +162,12 @@ void MakeMove(int side, Position& position, const Move& move);
 // Geometry tables and attack tests
 // ---------------------------------------------------------------------------------------------
 
+// A set of squares, bit n for square n.
+__extension__ using SquareSet = unsigned __int128;
+constexpr SquareSet SquareBit(int square) {
+    return SquareSet{1} << square;
+}
+
 struct SquareList {
     std::int8_t count;
     std::int8_t squares[16];
@@ -196,6 +202,10 @@ extern SquareList StepTargets[2][PatternCount][SquareCount];
 extern std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 extern SquareList StepSources[2][SquareCount];
 extern SquareList Ray[DirectionCount][SquareCount];
+// The same sets as bits: the step sources of a square and each ray from it.
+extern SquareSet StepSourceSet[2][SquareCount];
+extern SquareSet RaySet[DirectionCount][SquareCount];
+extern SquareSet LinesThrough[SquareCount];  // every ray from the square
 extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
 // DirectionBetween[a][b]: the direction in which b lies from a along a rank, file or diagonal,
 // or -1 when they share no line (and for a = b).
@@ -217,8 +227,19 @@ inline bool InSet(const bool (&set)[31], int code) {
 
 void BuildGeometryTables();
 
-// Square of a piece of the opponent of `side` attacking `square`, or NoSquare.
+// The occupied squares of a board, and those of them that hold a piece of side 1.
+struct Occupancy {
+    SquareSet all;
+    SquareSet side1;
+};
+Occupancy OccupancyOf(const PieceCode* board);
+
+// Square of a piece of the opponent of `side` attacking `square`, or NoSquare. The step
+// sources are tried first, in their list order, then the first piece along each ray, in
+// direction order.
 int FindAttacker(int side, const PieceCode* board, int square);
+// The same, with the board's occupancy known (for tests repeated on one board).
+int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy);
 // Marks every square for which FindAttacker(side, board, square) would find an attacker: all
 // the squares the opponent's pieces attack, in one pass over those pieces.
 void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]);
