@@ -78,8 +78,9 @@ inline bool InCheckNow(int side, const Position& position) {
 int GenerateSearchMoves(int side, Position& position, Move* out);
 
 // After MakeMove of `move` by `side`: true when the move left the own king attacked.
-// Drops are never tested (a drop cannot uncover the own king).
-bool LeavesKingAttacked(int side, const Position& after, const Move& move);
+// Drops are never tested (a drop cannot uncover the own king); when the side was not in check
+// before the move and the king did not move, only the line the piece left is.
+bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool wasInCheck);
 
 // Every move legal under the full rules of shogi for `side`: the generators' moves that pass
 // the legality test, duplicates removed, plus the non-promoting forms the generators leave

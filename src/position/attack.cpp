@@ -166,6 +166,19 @@ bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacke
     return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
 }
 
+bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to) {
+    const int dir = DirectionBetween[kingSquare][from];
+    if (dir < 0) return false;
+    const SquareList& ray = Ray[dir][kingSquare];
+    for (int i = 0; i < ray.count; ++i) {
+        const int n = ray.squares[i];
+        if (n == to) return false;
+        if (n == from || board[n] == 0) continue;
+        return AttackerSets[side][dir][board[n] + 15];
+    }
+    return false;
+}
+
 int GivesCheck(int side, Position& position, const Move& move) {
     PieceCode* board = position.board;
     const int k = position.kingSquare[1 - side];

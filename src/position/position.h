@@ -248,6 +248,9 @@ void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[Squa
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
 bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
                            const Move& move);
+// Whether an opponent's slider attacks `side`'s king along the line from it through `from`
+// once a piece of `side` has left `from` for `to`: on the board before the move or after it.
+bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to);
 // 1 when `move` by `side` attacks the opponent's king; the board is restored.
 int GivesCheck(int side, Position& position, const Move& move);
 

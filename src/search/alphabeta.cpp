@@ -114,7 +114,7 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
             childDepth -= reduction;
         }
         MakeMove(side, position, move);
-        if (LeavesKingAttacked(side, position, move)) {
+        if (LeavesKingAttacked(side, position, move, inCheck[ply])) {
             position = snapshot;
             continue;
         }

@@ -197,7 +197,8 @@ std::pair<int, int> CompareAt(int side, const Position& position) {
     for (int i = 0; i < generated; ++i) {
         Position after = position;
         MakeMove(side, after, moves[i]);
-        if (!LeavesKingAttacked(side, after, moves[i])) walk.insert(Text(moves[i]));
+        if (!LeavesKingAttacked(side, after, moves[i], InCheckNow(side, position)))
+            walk.insert(Text(moves[i]));
     }
     EXPECT_EQ(walk, referenceWalk);
     EXPECT_EQ(Joined(moves, GenerateCaptures(side, position.board, moves)),
