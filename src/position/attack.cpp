@@ -131,32 +131,32 @@ int FindAttacker(int side, const PieceCode* board, int square) {
     return FindAttacker(side, board, square, OccupancyOf(board));
 }
 
-void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]) {
+SquareSet AttackedSquares(int side, const PieceCode* board) {
     const int enemy = 1 - side;
-    for (bool& square : attacked) square = false;
-    for (int n = 0; n < SquareCount; ++n) {
-        const int code = board[n];
-        if (!IsEnemy(side, code)) continue;
-        const int kind = AbsCode(code);
+    const Occupancy occupancy = OccupancyOf(board);
+    SquareSet attacked = 0;
+    SquareSet pieces = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    for (; pieces != 0; pieces &= pieces - 1) {
+        const int n = LowestSquare(pieces);
+        const int kind = AbsCode(board[n]);
         const int pattern = StepPatternOfKind[kind];
-        if (pattern >= 0) {
-            const SquareList& targets = StepTargets[enemy][pattern][n];
-            for (int i = 0; i < targets.count; ++i) attacked[targets.squares[i]] = true;
-        }
+        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
         // A slider attacks along each of its lines up to the first piece, that one included.
         for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
-            const SquareList& ray = Ray[__builtin_ctz(dirs)][n];
-            for (int i = 0; i < ray.count; ++i) {
-                attacked[ray.squares[i]] = true;
-                if (board[ray.squares[i]] != 0) break;
-            }
+            const int dir = __builtin_ctz(dirs);
+            const SquareSet along = RaySet[dir][n] & occupancy.all;
+            const int blocker = along == 0       ? NoSquare
+                                : Ascending[dir] ? LowestSquare(along)
+                                                 : HighestSquare(along);
+            attacked |=
+                blocker == NoSquare ? RaySet[dir][n] : RaySet[dir][n] ^ RaySet[dir][blocker];
         }
     }
+    return attacked;
 }
 
-bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
-                           const Move& move) {
-    if (attacked[move.to]) return false;
+bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move) {
+    if ((attacked & SquareBit(move.to)) != 0) return false;
     if (move.from < 0) return true;
     // Between the target and the origin the line is empty (a slide's path, or no square at
     // all), so what the origin hid is the first piece beyond it.

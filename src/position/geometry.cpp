@@ -11,6 +11,7 @@ std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 SquareList StepSources[2][SquareCount];
 SquareList Ray[DirectionCount][SquareCount];
 SquareSet StepSourceSet[2][SquareCount];
+SquareSet StepTargetSet[2][PatternCount][SquareCount];
 SquareSet RaySet[DirectionCount][SquareCount];
 SquareSet LinesThrough[SquareCount];
 std::uint8_t LineRelation[2][SquareCount][SquareCount];
@@ -60,11 +61,15 @@ void BuildStepTables() {
         const int forward = side == 0 ? 1 : -1;
         for (int pattern = 0; pattern < PatternCount; ++pattern) {
             const PatternOffsets& tmpl = PatternTemplates[pattern];
-            for (int sq = 0; sq < SquareCount; ++sq)
+            for (int sq = 0; sq < SquareCount; ++sq) {
+                SquareList& targets = StepTargets[side][pattern][sq];
                 for (int i = 0; i < tmpl.count; ++i)
-                    Append(StepTargets[side][pattern][sq],
-                           RowOf(sq) + forward * tmpl.offsets[i].row,
+                    Append(targets, RowOf(sq) + forward * tmpl.offsets[i].row,
                            ColOf(sq) + tmpl.offsets[i].col);
+                StepTargetSet[side][pattern][sq] = 0;
+                for (int i = 0; i < targets.count; ++i)
+                    StepTargetSet[side][pattern][sq] |= SquareBit(targets.squares[i]);
+            }
         }
         for (int kind = 0; kind < 16; ++kind) {
             const int pattern = StepPatternOfKind[kind];

@@ -204,6 +204,7 @@ extern SquareList StepSources[2][SquareCount];
 extern SquareList Ray[DirectionCount][SquareCount];
 // The same sets as bits: the step sources of a square and each ray from it.
 extern SquareSet StepSourceSet[2][SquareCount];
+extern SquareSet StepTargetSet[2][PatternCount][SquareCount];
 extern SquareSet RaySet[DirectionCount][SquareCount];
 extern SquareSet LinesThrough[SquareCount];  // every ray from the square
 extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
@@ -240,14 +241,13 @@ Occupancy OccupancyOf(const PieceCode* board);
 int FindAttacker(int side, const PieceCode* board, int square);
 // The same, with the board's occupancy known (for tests repeated on one board).
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy);
-// Marks every square for which FindAttacker(side, board, square) would find an attacker: all
-// the squares the opponent's pieces attack, in one pass over those pieces.
-void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]);
+// Every square for which FindAttacker(side, board, square) would find an attacker: all the
+// squares the opponent's pieces attack, in one pass over those pieces.
+SquareSet AttackedSquares(int side, const PieceCode* board);
 // Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
-// the move's ExchangeScore is 0. `attacked` is MarkAttackedSquares of the position before the
+// the move's ExchangeScore is 0. `attacked` is AttackedSquares of the position before the
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
-bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
-                           const Move& move);
+bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move);
 // Whether an opponent's slider attacks `side`'s king along the line from it through `from`
 // once a piece of `side` has left `from` for `to`: on the board before the move or after it.
 bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to);
