@@ -32,6 +32,7 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     position = start;
     position.material = MaterialBalance(0, position);
     stopped = false;
+    untilClockRead = 1;
     history.Clear();
     timeLimitMs = limits.timeLimitMs;
     startTick = TickCount();
