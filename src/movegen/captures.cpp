@@ -21,10 +21,10 @@ int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* ou
 
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
     int n = 0;
-    for (int sq = 0; sq < SquareCount; ++sq) {
-        const int code = board[sq];
-        if (!IsOwn(side, code)) continue;
-        switch (AbsCode(code)) {
+    // The side's pieces in square order.
+    for (SquareSet pieces = OccupancyOf(board).PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
+        const int sq = LowestSquare(pieces);
+        switch (AbsCode(board[sq])) {
             case Pawn:
                 n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n);
                 break;

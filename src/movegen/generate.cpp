@@ -108,8 +108,10 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
 
 int GenerateMoves(int side, const Position& position, Move* out) {
     int n = 0;
-    for (int sq = 0; sq < SquareCount; ++sq)
-        n += GeneratePieceMoves(side, position.board, out + n, sq);
+    // The side's pieces in square order.
+    for (SquareSet pieces = OccupancyOf(position.board).PiecesOf(side); pieces != 0;
+         pieces &= pieces - 1)
+        n += GeneratePieceMoves(side, position.board, out + n, LowestSquare(pieces));
     return n + GenerateDrops(side, position, out + n);
 }
 

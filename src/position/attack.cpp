@@ -93,11 +93,6 @@ namespace {
 // of the others its highest.
 constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
 
-inline int LowestSquare(SquareSet set) {
-    const auto low = static_cast<std::uint64_t>(set);
-    return low != 0 ? __builtin_ctzll(low)
-                    : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
-}
 inline int HighestSquare(SquareSet set) {
     const auto high = static_cast<std::uint64_t>(set >> 64);
     return high != 0 ? 127 - __builtin_clzll(high)

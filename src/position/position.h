@@ -228,10 +228,18 @@ inline bool InSet(const bool (&set)[31], int code) {
 
 void BuildGeometryTables();
 
+// The lowest square of a set that is not empty.
+inline int LowestSquare(SquareSet set) {
+    const auto low = static_cast<std::uint64_t>(set);
+    return low != 0 ? __builtin_ctzll(low)
+                    : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
+}
+
 // The occupied squares of a board, and those of them that hold a piece of side 1.
 struct Occupancy {
     SquareSet all;
     SquareSet side1;
+    SquareSet PiecesOf(int side) const { return side == 0 ? all & ~side1 : side1; }
 };
 Occupancy OccupancyOf(const PieceCode* board);
 
