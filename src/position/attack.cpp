@@ -103,16 +103,21 @@ inline int HighestSquare(SquareSet set) {
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
     const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
-    if ((StepSourceSet[side][square] & enemies) != 0) {
-        const std::uint64_t* stepMask = StepAttackMask[side];
-        const SquareList& sources = StepSources[side][square];
-        for (int i = 0; i < sources.count; ++i) {
-            const int n = sources.squares[i];
-            if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
-        }
+    // The step sources in their list order: the neighbours in square order, then the two
+    // knight squares; only those holding an opponent's piece can attack.
+    const std::uint64_t* stepMask = StepAttackMask[side];
+    for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
+        const int n = LowestSquare(near);
+        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+    }
+    const SquareList& knights = KnightSources[side][square];
+    for (int i = 0; i < knights.count; ++i) {
+        const int n = knights.squares[i];
+        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
     if ((LinesThrough[square] & enemies) == 0) return NoSquare;
     const bool* const* sets = AttackerSets[side];
+#pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
         const SquareSet along = RaySet[dir][square] & occupancy.all;
         if (along == 0) continue;

@@ -10,7 +10,8 @@ SquareList StepTargets[2][PatternCount][SquareCount];
 std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 SquareList StepSources[2][SquareCount];
 SquareList Ray[DirectionCount][SquareCount];
-SquareSet StepSourceSet[2][SquareCount];
+SquareSet NeighbourSet[SquareCount];
+SquareList KnightSources[2][SquareCount];
 SquareSet StepTargetSet[2][PatternCount][SquareCount];
 SquareSet RaySet[DirectionCount][SquareCount];
 SquareSet LinesThrough[SquareCount];
@@ -92,11 +93,14 @@ void BuildStepSources() {
             for (int dr = -1; dr <= 1; ++dr)
                 for (int dc = -1; dc <= 1; ++dc)
                     if (dr != 0 || dc != 0) Append(list, RowOf(sq) + dr, ColOf(sq) + dc);
+            NeighbourSet[sq] = 0;
+            for (int i = 0; i < list.count; ++i) NeighbourSet[sq] |= SquareBit(list.squares[i]);
             Append(list, RowOf(sq) + knightRow, ColOf(sq) + 1);
             Append(list, RowOf(sq) + knightRow, ColOf(sq) - 1);
-            StepSourceSet[side][sq] = 0;
-            for (int i = 0; i < list.count; ++i)
-                StepSourceSet[side][sq] |= SquareBit(list.squares[i]);
+            SquareList& knights = KnightSources[side][sq];
+            knights.count = 0;
+            Append(knights, RowOf(sq) + knightRow, ColOf(sq) + 1);
+            Append(knights, RowOf(sq) + knightRow, ColOf(sq) - 1);
         }
     }
 }

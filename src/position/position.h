@@ -203,7 +203,9 @@ extern std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
 extern SquareList StepSources[2][SquareCount];
 extern SquareList Ray[DirectionCount][SquareCount];
 // The same sets as bits: the step sources of a square and each ray from it.
-extern SquareSet StepSourceSet[2][SquareCount];
+// StepSources split: the neighbours as a set, and the two knight squares in list order.
+extern SquareSet NeighbourSet[SquareCount];
+extern SquareList KnightSources[2][SquareCount];
 extern SquareSet StepTargetSet[2][PatternCount][SquareCount];
 extern SquareSet RaySet[DirectionCount][SquareCount];
 extern SquareSet LinesThrough[SquareCount];  // every ray from the square
