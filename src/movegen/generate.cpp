@@ -1,5 +1,5 @@
 // The full pseudo-legal generator: board moves of every piece, then drops.
-#include "movegen/movegen.h"
+#include "movegen/pieces.h"
 
 namespace mirabel {
 
@@ -7,12 +7,12 @@ namespace mirabel {
 // promoting one where promotion is allowed, or the promoting form alone where it is compulsory.
 int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out) {
     const int piece = board[square];
-    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
-    if (rule[square] == 0 && rule[t] == 0) {
+    const auto& rule = PromotionRule[side][AbsCode(piece)];
+    if (rule[square] == PromotionNever && rule[t] == PromotionNever) {
         out[0] = BoardMove(square, t, piece, 0);
         return 1;
     }
-    if (rule[t] == 2) {
+    if (rule[t] == PromotionForced) {
         out[0] = BoardMove(square, t, piece, 1);
         return 1;
     }
@@ -21,7 +21,7 @@ int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* 
     return 2;
 }
 
-int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out) {
+static int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out) {
     const SquareList& targets = StepTargets[side][pattern][square];
     int n = 0;
     for (int i = 0; i < targets.count; ++i) {
@@ -31,7 +31,7 @@ int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square,
     return n;
 }
 
-int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) {
+static int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) {
     const SquareList& ray = Ray[side == 0 ? North : South][square];
     int n = 0;
     for (int i = 0; i < ray.count; ++i) {
@@ -47,14 +47,15 @@ int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) 
 static int GenerateSlides(int side, const PieceCode* board, int square, int firstDirection,
                           Move* out) {
     const int piece = board[square];
-    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
+    const auto& rule = PromotionRule[side][AbsCode(piece)];
     int n = 0;
     for (int dir = firstDirection; dir < firstDirection + 4; ++dir) {
         const SquareList& ray = Ray[dir][square];
         for (int i = 0; i < ray.count; ++i) {
             const int t = ray.squares[i];
             if (IsOwn(side, board[t])) break;
-            out[n++] = BoardMove(square, t, piece, (rule[t] | rule[square]) != 0 ? 1 : 0);
+            out[n++] = BoardMove(square, t, piece,
+                                 rule[t] != PromotionNever || rule[square] != PromotionNever);
             if (board[t] != 0) break;
         }
     }
@@ -69,7 +70,7 @@ int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out)
     return GenerateSlides(side, board, square, NorthWest, out);
 }
 
-int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
+static int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
     const int code = board[square];
     if (!IsOwn(side, code)) return 0;
     switch (AbsCode(code)) {
@@ -106,6 +107,8 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
     }
 }
 
+static int GenerateDrops(int side, const Position& position, Move* out);
+
 int GenerateMoves(int side, const Position& position, Move* out) {
     int n = 0;
     // The side's pieces in square order.
@@ -139,7 +142,7 @@ inline int WriteDrops(const PieceCode* board, int kind, int first, int last,
 
 }  // namespace
 
-int GenerateDrops(int side, const Position& position, Move* out) {
+static int GenerateDrops(int side, const Position& position, Move* out) {
     const PieceCode* board = position.board;
     const std::int8_t* hand = position.hand[side];
     constexpr bool NoFileBarred[9] = {};

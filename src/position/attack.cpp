@@ -17,7 +17,7 @@ inline int FirstOccupied(const PieceCode* board, int direction, int from) {
     return NoSquare;
 }
 
-inline bool RayEndsIn(const PieceCode* board, int direction, int from, const bool (&set)[31]) {
+inline bool RayEndsIn(const PieceCode* board, int direction, int from, const SliderSet& set) {
     const int sq = FirstOccupied(board, direction, from);
     return sq != NoSquare && InSet(set, board[sq]);
 }
@@ -25,13 +25,13 @@ inline bool RayEndsIn(const PieceCode* board, int direction, int from, const boo
 // Whether a slider of `side` sees square k along the rays that a line relation names.
 bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
     switch (relation) {
-        case 1:
+        case LineAhead:
             return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
-        case 2:
+        case LineOrthogonal:
             return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
                    RayEndsIn(board, West, k, RookSlider[side]) ||
                    RayEndsIn(board, East, k, RookSlider[side]);
-        case 4:
+        case LineDiagonal:
             for (int dir = NorthWest; dir <= SouthEast; ++dir)
                 if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
             return false;
@@ -44,10 +44,12 @@ bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
 // the opponent's lance only from its own side of the board, its rook and dragon along every
 // line, its bishop and horse along the diagonals.
 const bool* const AttackerSets[2][DirectionCount] = {
-    {ForwardSlider[1], RookSlider[1], RookSlider[1], RookSlider[1], BishopSlider[1],
-     BishopSlider[1], BishopSlider[1], BishopSlider[1]},
-    {RookSlider[0], ForwardSlider[0], RookSlider[0], RookSlider[0], BishopSlider[0],
-     BishopSlider[0], BishopSlider[0], BishopSlider[0]},
+    {ForwardSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(),
+     BishopSlider[1].data(), BishopSlider[1].data(), BishopSlider[1].data(),
+     BishopSlider[1].data()},
+    {RookSlider[0].data(), ForwardSlider[0].data(), RookSlider[0].data(), RookSlider[0].data(),
+     BishopSlider[0].data(), BishopSlider[0].data(), BishopSlider[0].data(),
+     BishopSlider[0].data()},
 };
 
 // The directions in which a piece slides, as bits of the direction index, by side and kind:
@@ -105,7 +107,7 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
     const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
     // The step sources in their list order: the neighbours in square order, then the two
     // knight squares; only those holding an opponent's piece can attack.
-    const std::uint64_t* stepMask = StepAttackMask[side];
+    const std::uint64_t* stepMask = StepAttackMask[side].data();
     for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
         const int n = LowestSquare(near);
         if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
@@ -179,7 +181,7 @@ bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from,
     return false;
 }
 
-int GivesCheck(int side, Position& position, const Move& move) {
+bool GivesCheck(int side, Position& position, const Move& move) {
     PieceCode* board = position.board;
     const int k = position.kingSquare[1 - side];
     const int to = move.to;
@@ -190,7 +192,7 @@ int GivesCheck(int side, Position& position, const Move& move) {
     } else {
         kind = -move.from;
     }
-    if (StepAttack[side][kind][to][k]) return 1;
+    if (StepAttacks(side, kind, to, k)) return true;
 
     const PieceCode savedTo = board[to];
     PieceCode savedFrom = 0;
@@ -204,7 +206,7 @@ int GivesCheck(int side, Position& position, const Move& move) {
     if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
     if (move.from >= 0) board[move.from] = savedFrom;
     board[to] = savedTo;
-    return check ? 1 : 0;
+    return check;
 }
 
 }  // namespace mirabel

@@ -26,7 +26,7 @@ constexpr int MaxFullList = 591, MaxEvasionList = 201, MaxLegalList = 621;
 static_assert(MaxLegalList + MaxLegalList / 2 < MoveListSize, "keep a margin of half again");
 
 std::pair<Position, int> Read(const char* sfen) {
-    NewGame();  // builds the tables
+    NewGame();  // draws the keys
     std::pair<Position, int> game{};
     std::string error;
     EXPECT_TRUE(ReadSfen(sfen, game.first, game.second, error)) << sfen << ": " << error;
