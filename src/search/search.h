@@ -153,7 +153,7 @@ class Search {
     Move killer2[MaxPly] = {};
     History history;
     MoveScorer scorer;
-    Move moveLists[MoveListCount][MoveListSize];
+    Move moveLists[MoveListCount][MoveListSize] = {};
 
     // The stop test made at every node. The clock is read at every ClockReadInterval-th test
     // only: a read costs more than the rest of a quiescence node's bookkeeping, and so many

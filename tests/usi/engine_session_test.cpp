@@ -48,7 +48,7 @@ std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
     std::string line = engine.Lines();
     for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines())
         EXPECT_TRUE(std::regex_match(line, ReportLine)) << line;
-    const std::string move = line == "(none)" ? line : line.substr(9, line.size() - 10);
+    std::string move = line == "(none)" ? line : line.substr(9, line.size() - 10);
     NewGame();
     ParsePositionCommand(positionLine.c_str(), static_cast<int>(positionLine.size()));
     Move read{};
