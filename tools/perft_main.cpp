@@ -26,12 +26,13 @@ MoveList PlyMoves[MaxPerftDepth + 1];
 
 std::uint64_t CountWalked(int side, Position& position, int depth, int ply) {
     Move* moves = PlyMoves[ply];
+    const bool inCheck = InCheckNow(side, position);
     const int count = GenerateSearchMoves(side, position, moves);
     const Position saved = position;
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
         MakeMove(side, position, moves[i]);
-        if (!LeavesKingAttacked(side, position, moves[i]))
+        if (!LeavesKingAttacked(side, position, moves[i], inCheck))
             total += depth == 1 ? 1 : CountWalked(1 - side, position, depth - 1, ply + 1);
         position = saved;
     }
@@ -55,13 +56,14 @@ std::uint64_t CountLegal(int side, Position& position, int depth, int ply) {
 // Root of either mode: one line per root move that the mode counts, then the total.
 std::uint64_t Divide(int side, Position& position, int depth, bool rules) {
     Move* moves = PlyMoves[0];
+    const bool inCheck = InCheckNow(side, position);
     const int count = rules ? GenerateLegalMoves(side, position, moves)
                             : GenerateSearchMoves(side, position, moves);
     const Position saved = position;
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
         MakeMove(side, position, moves[i]);
-        if (rules || !LeavesKingAttacked(side, position, moves[i])) {
+        if (rules || !LeavesKingAttacked(side, position, moves[i], inCheck)) {
             std::uint64_t n = 1;
             if (depth > 1)
                 n = rules ? CountLegal(1 - side, position, depth - 1, 1)

@@ -1,9 +1,10 @@
 // The quiescence generator: captures by stepping pieces and lances, all moves of sliders.
-#include "movegen/movegen.h"
+#include "movegen/pieces.h"
 
 namespace mirabel {
 
-int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int square, Move* out) {
+static int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int square,
+                                Move* out) {
     const SquareList& targets = StepTargets[side][pattern][square];
     int n = 0;
     for (int i = 0; i < targets.count; ++i) {
@@ -13,7 +14,7 @@ int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int squa
     return n;
 }
 
-int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* out) {
+static int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* out) {
     const SquareList& ray = Ray[side == 0 ? North : South][square];
     if (ray.count == 0 || !IsEnemy(side, board[ray.squares[0]])) return 0;
     return WriteStepRecords(side, board, square, ray.squares[0], out);
@@ -21,10 +22,10 @@ int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* ou
 
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
     int n = 0;
-    for (int sq = 0; sq < SquareCount; ++sq) {
-        const int code = board[sq];
-        if (!IsOwn(side, code)) continue;
-        switch (AbsCode(code)) {
+    // The side's pieces in square order.
+    for (SquareSet pieces = OccupancyOf(board).PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
+        const int sq = LowestSquare(pieces);
+        switch (AbsCode(board[sq])) {
             case Pawn:
                 n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n);
                 break;

@@ -1,12 +1,12 @@
 // The check-evasion generator: king moves, captures of the checker, interpositions.
-#include "movegen/movegen.h"
+#include "movegen/pieces.h"
 
 namespace mirabel {
 
-int InterpositionSquares[MaxInterpositionSquares];
-int InterpositionCount = 0;
+// Squares strictly between a king and a checking slider: at most seven.
+constexpr int MaxInterpositionSquares = 7;
 
-int GenerateKingEvasions(int side, PieceCode* board, int kingSquare, Move* out) {
+static int GenerateKingEvasions(int side, PieceCode* board, int kingSquare, Move* out) {
     // The king is lifted so that a checking slider also covers the squares behind it.
     const PieceCode king = board[kingSquare];
     board[kingSquare] = 0;
@@ -25,25 +25,26 @@ namespace {
 
 inline Move MoveOnto(int side, const PieceCode* board, int from, int target) {
     const int piece = board[from];
-    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
-    return BoardMove(from, target, piece, (rule[target] | rule[from]) != 0 ? 1 : 0);
+    const auto& rule = PromotionRule[side][AbsCode(piece)];
+    return BoardMove(from, target, piece,
+                     rule[target] != PromotionNever || rule[from] != PromotionNever);
 }
 
 }  // namespace
 
-int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out) {
+static int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out) {
     int n = 0;
     const SquareList& sources = StepSources[1 - side][target];
     for (int i = 0; i < sources.count; ++i) {
         const int s = sources.squares[i];
         const int code = board[s];
         const int kind = AbsCode(code);
-        if (IsOwn(side, code) && kind != King && StepAttack[side][kind][s][target])
+        if (IsOwn(side, code) && kind != King && StepAttacks(side, kind, s, target))
             out[n++] = MoveOnto(side, board, s, target);
     }
     const int behind = side == 0 ? South : North;
     for (int dir = 0; dir < DirectionCount; ++dir) {
-        const bool(&set)[31] = dir == behind     ? ForwardSlider[side]
+        const SliderSet& set = dir == behind     ? ForwardSlider[side]
                                : dir < NorthWest ? RookSlider[side]
                                                  : BishopSlider[side];
         const SquareList& ray = Ray[dir][target];
@@ -57,8 +58,8 @@ int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out) {
     return n;
 }
 
-int GenerateInterpositionDrops(int side, const Position& position, Move* out, const int* squares,
-                               int count) {
+static int GenerateInterpositionDrops(int side, const Position& position, Move* out,
+                                      const int* squares, int count) {
     const std::int8_t* hand = position.hand[side];
     bool fileHasPawn[9] = {};
     if (hand[0] != 0) MarkPawnFiles(side, position.board, fileHasPawn);
@@ -116,15 +117,15 @@ int GenerateEvasions(int side, Position& position, Move* out) {
     const int lo = ksq < csq ? ksq : csq;
     const int hi = ksq < csq ? csq : ksq;
     const int step = InterpositionStep(AbsCode(checker), lo, hi);
-    InterpositionCount = 0;
+    int between[MaxInterpositionSquares];
+    int betweenCount = 0;
     if (step != 0) {
         for (int s = lo + step; s <= hi - step; s += step) {
             n += GenerateMovesTo(side, board, s, out + n);
-            InterpositionSquares[InterpositionCount++] = s;
+            between[betweenCount++] = s;
         }
     }
-    n += GenerateInterpositionDrops(side, position, out + n, InterpositionSquares,
-                                    InterpositionCount);
+    n += GenerateInterpositionDrops(side, position, out + n, between, betweenCount);
     board[csq] = checker;
     return n;
 }

@@ -1,5 +1,5 @@
 // The full pseudo-legal generator: board moves of every piece, then drops.
-#include "movegen/movegen.h"
+#include "movegen/pieces.h"
 
 namespace mirabel {
 
@@ -7,12 +7,12 @@ namespace mirabel {
 // promoting one where promotion is allowed, or the promoting form alone where it is compulsory.
 int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out) {
     const int piece = board[square];
-    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
-    if (rule[square] == 0 && rule[t] == 0) {
+    const auto& rule = PromotionRule[side][AbsCode(piece)];
+    if (rule[square] == PromotionNever && rule[t] == PromotionNever) {
         out[0] = BoardMove(square, t, piece, 0);
         return 1;
     }
-    if (rule[t] == 2) {
+    if (rule[t] == PromotionForced) {
         out[0] = BoardMove(square, t, piece, 1);
         return 1;
     }
@@ -21,7 +21,7 @@ int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* 
     return 2;
 }
 
-int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out) {
+static int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out) {
     const SquareList& targets = StepTargets[side][pattern][square];
     int n = 0;
     for (int i = 0; i < targets.count; ++i) {
@@ -31,7 +31,7 @@ int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square,
     return n;
 }
 
-int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) {
+static int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) {
     const SquareList& ray = Ray[side == 0 ? North : South][square];
     int n = 0;
     for (int i = 0; i < ray.count; ++i) {
@@ -47,14 +47,15 @@ int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out) 
 static int GenerateSlides(int side, const PieceCode* board, int square, int firstDirection,
                           Move* out) {
     const int piece = board[square];
-    const std::uint8_t* rule = PromotionRule[side][AbsCode(piece)];
+    const auto& rule = PromotionRule[side][AbsCode(piece)];
     int n = 0;
     for (int dir = firstDirection; dir < firstDirection + 4; ++dir) {
         const SquareList& ray = Ray[dir][square];
         for (int i = 0; i < ray.count; ++i) {
             const int t = ray.squares[i];
             if (IsOwn(side, board[t])) break;
-            out[n++] = BoardMove(square, t, piece, (rule[t] | rule[square]) != 0 ? 1 : 0);
+            out[n++] = BoardMove(square, t, piece,
+                                 rule[t] != PromotionNever || rule[square] != PromotionNever);
             if (board[t] != 0) break;
         }
     }
@@ -69,7 +70,7 @@ int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out)
     return GenerateSlides(side, board, square, NorthWest, out);
 }
 
-int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
+static int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
     const int code = board[square];
     if (!IsOwn(side, code)) return 0;
     switch (AbsCode(code)) {
@@ -106,10 +107,14 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
     }
 }
 
+static int GenerateDrops(int side, const Position& position, Move* out);
+
 int GenerateMoves(int side, const Position& position, Move* out) {
     int n = 0;
-    for (int sq = 0; sq < SquareCount; ++sq)
-        n += GeneratePieceMoves(side, position.board, out + n, sq);
+    // The side's pieces in square order.
+    for (SquareSet pieces = OccupancyOf(position.board).PiecesOf(side); pieces != 0;
+         pieces &= pieces - 1)
+        n += GeneratePieceMoves(side, position.board, out + n, LowestSquare(pieces));
     return n + GenerateDrops(side, position, out + n);
 }
 
@@ -120,32 +125,43 @@ void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
         if (board[sq] == pawn) fileHasPawn[ColOf(sq)] = true;
 }
 
-int GenerateDrops(int side, const Position& position, Move* out) {
+namespace {
+
+// Writes a drop of `kind` on every empty square from `first` to `last - 1` whose file is not
+// barred, in square order. Every record is written and counted only when it is a move, which
+// costs less than a branch taken at random.
+inline int WriteDrops(const PieceCode* board, int kind, int first, int last,
+                      const bool (&barredFile)[9], Move* out) {
+    int n = 0;
+    for (int sq = first; sq < last; ++sq) {
+        out[n] = DropMove(kind, sq);
+        n += static_cast<int>(board[sq] == 0) & static_cast<int>(!barredFile[ColOf(sq)]);
+    }
+    return n;
+}
+
+}  // namespace
+
+static int GenerateDrops(int side, const Position& position, Move* out) {
     const PieceCode* board = position.board;
     const std::int8_t* hand = position.hand[side];
+    constexpr bool NoFileBarred[9] = {};
     int n = 0;
-    bool fileHasPawn[9] = {};
+    // Pawns and lances cannot be dropped on the far rank, knights on the last two.
+    const int oneRankFree = side == 0 ? 9 : 0;
+    const int twoRanksFree = side == 0 ? 18 : 0;
     if (hand[0] != 0) {
+        bool fileHasPawn[9] = {};
         MarkPawnFiles(side, board, fileHasPawn);
-        const int first = side == 0 ? 9 : 0;
-        for (int sq = first; sq < first + 72; ++sq)
-            if (board[sq] == 0 && !fileHasPawn[ColOf(sq)]) out[n++] = DropMove(Pawn, sq);
+        n += WriteDrops(board, Pawn, oneRankFree, oneRankFree + 72, fileHasPawn, out + n);
     }
-    if (hand[1] != 0) {
-        const int first = side == 0 ? 9 : 0;
-        for (int sq = first; sq < first + 72; ++sq)
-            if (board[sq] == 0) out[n++] = DropMove(Lance, sq);
-    }
-    if (hand[2] != 0) {
-        const int first = side == 0 ? 18 : 0;
-        for (int sq = first; sq < first + 63; ++sq)
-            if (board[sq] == 0) out[n++] = DropMove(Knight, sq);
-    }
-    for (int kind = Silver; kind <= Rook; ++kind) {
-        if (hand[kind - 1] == 0) continue;
-        for (int sq = 0; sq < SquareCount; ++sq)
-            if (board[sq] == 0) out[n++] = DropMove(kind, sq);
-    }
+    if (hand[1] != 0)
+        n += WriteDrops(board, Lance, oneRankFree, oneRankFree + 72, NoFileBarred, out + n);
+    if (hand[2] != 0)
+        n += WriteDrops(board, Knight, twoRanksFree, twoRanksFree + 63, NoFileBarred, out + n);
+    for (int kind = Silver; kind <= Rook; ++kind)
+        if (hand[kind - 1] != 0)
+            n += WriteDrops(board, kind, 0, SquareCount, NoFileBarred, out + n);
     return n;
 }
 

@@ -3,9 +3,12 @@
 
 namespace mirabel {
 
-bool LeavesKingAttacked(int side, const Position& after, const Move& move) {
+bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool wasInCheck) {
     if (move.from < 0) return false;
     const int k = after.kingSquare[side];
+    // Not in check before, and not a king move: only the line the piece left can open.
+    if (!wasInCheck && k != move.to)
+        return OpensLineToKing(side, after.board, k, move.from, move.to);
     if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
     return FindAttacker(side, after.board, k) != NoSquare;
 }
@@ -24,16 +27,21 @@ bool AlreadyListed(const Move* moves, int count, const Move& move) {
 }
 
 // Legal under the full rules: the own king is not left attacked, and a pawn drop does not
-// give mate.
-bool IsLegal(int side, const Position& position, const Move& move) {
-    Position after = position;
-    MakeMove(side, after, move);
-    if (LeavesKingAttacked(side, after, move)) return false;
-    if (move.from == -Pawn) {
-        Position probe = position;
-        if (GivesCheck(side, probe, move) && !HasLegalMove(1 - side, after)) return false;
+// give mate. The move is made only when the answer depends on the position after it.
+bool IsLegal(int side, const Position& position, const Move& move, bool inCheck) {
+    if (move.from >= 0) {
+        const int k = position.kingSquare[side];
+        if (!inCheck && move.from != k)
+            return !OpensLineToKing(side, position.board, k, move.from, move.to);
+        Position after = position;
+        MakeMove(side, after, move);
+        return !LeavesKingAttacked(side, after, move, inCheck);
     }
-    return true;
+    if (move.from != -Pawn) return true;
+    Position probe = position;
+    if (!GivesCheck(side, probe, move)) return true;
+    MakeMove(side, probe, move);
+    return HasLegalMove(1 - side, probe);
 }
 
 }  // namespace
@@ -48,7 +56,7 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
         const Move& move = pseudo[i];
         // Evasion lists can name an adjacent slider's capture twice.
         if (evasions && AlreadyListed(out, n, move)) continue;
-        if (!IsLegal(side, position, move)) continue;
+        if (!IsLegal(side, position, move, evasions)) continue;
         // The rules allow staying unpromoted wherever the piece could still move; the full
         // generator writes such a form right before its promoting twin, the others never.
         const bool twinListed = i > 0 && pseudo[i - 1].from == move.from &&
@@ -67,9 +75,10 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
 bool HasLegalMove(int side, const Position& position) {
     Move pseudo[MoveListSize];
     Position scratch = position;
+    const bool inCheck = InCheckNow(side, scratch);
     const int count = GenerateSearchMoves(side, scratch, pseudo);
     for (int i = 0; i < count; ++i)
-        if (IsLegal(side, position, pseudo[i])) return true;
+        if (IsLegal(side, position, pseudo[i], inCheck)) return true;
     return false;
 }
 

@@ -28,28 +28,13 @@ using MoveList = Move[MoveListSize];
 
 // Full pseudo-legal list: board moves square by square, then drops.
 int GenerateMoves(int side, const Position& position, Move* out);
-int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square);
-int GenerateStepMoves(int side, const PieceCode* board, int pattern, int square, Move* out);
-int GenerateLanceMoves(int side, const PieceCode* board, int square, Move* out);
-int GenerateRookMoves(int side, const PieceCode* board, int square, Move* out);
-int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out);
-int GenerateDrops(int side, const Position& position, Move* out);
 
 // Quiescence list: captures of stepping pieces and lances, every move of the sliders.
 int GenerateCaptures(int side, const PieceCode* board, Move* out);
-int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int square, Move* out);
-int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* out);
 
 // Check evasions: king moves, captures of the checker, interpositions. The position is
 // changed during the call and restored before it returns.
-constexpr int MaxInterpositionSquares = 7;
-extern int InterpositionSquares[MaxInterpositionSquares];
-extern int InterpositionCount;
 int GenerateEvasions(int side, Position& position, Move* out);
-int GenerateKingEvasions(int side, PieceCode* board, int kingSquare, Move* out);
-int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out);
-int GenerateInterpositionDrops(int side, const Position& position, Move* out, const int* squares,
-                               int count);
 
 // Record builders shared by the generators.
 inline Move BoardMove(int from, int to, int piece, int promote) {
@@ -63,11 +48,6 @@ inline Move BoardMove(int from, int to, int piece, int promote) {
 inline Move DropMove(int kind, int to) {
     return Move{static_cast<std::int8_t>(-kind), static_cast<std::int8_t>(to), 0, 0, 0, 0};
 }
-// One step or lance move to t: the non-promoting record, then the promoting one where
-// promotion is allowed; the promoting record alone where it is compulsory.
-int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out);
-// Marks the files holding an unpromoted pawn of `side`.
-void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]);
 
 // Whether `side`'s king is attacked.
 inline bool InCheckNow(int side, const Position& position) {
@@ -78,8 +58,9 @@ inline bool InCheckNow(int side, const Position& position) {
 int GenerateSearchMoves(int side, Position& position, Move* out);
 
 // After MakeMove of `move` by `side`: true when the move left the own king attacked.
-// Drops are never tested (a drop cannot uncover the own king).
-bool LeavesKingAttacked(int side, const Position& after, const Move& move);
+// Drops are never tested (a drop cannot uncover the own king); when the side was not in check
+// before the move and the king did not move, only the line the piece left is.
+bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool wasInCheck);
 
 // Every move legal under the full rules of shogi for `side`: the generators' moves that pass
 // the legality test, duplicates removed, plus the non-promoting forms the generators leave

@@ -1,6 +1,10 @@
 // The two attack tests of the search: FindAttacker and GivesCheck.
 #include "position/position.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace mirabel {
 
 namespace {
@@ -13,7 +17,7 @@ inline int FirstOccupied(const PieceCode* board, int direction, int from) {
     return NoSquare;
 }
 
-inline bool RayEndsIn(const PieceCode* board, int direction, int from, const bool (&set)[31]) {
+inline bool RayEndsIn(const PieceCode* board, int direction, int from, const SliderSet& set) {
     const int sq = FirstOccupied(board, direction, from);
     return sq != NoSquare && InSet(set, board[sq]);
 }
@@ -21,13 +25,13 @@ inline bool RayEndsIn(const PieceCode* board, int direction, int from, const boo
 // Whether a slider of `side` sees square k along the rays that a line relation names.
 bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
     switch (relation) {
-        case 1:
+        case LineAhead:
             return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
-        case 2:
+        case LineOrthogonal:
             return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
                    RayEndsIn(board, West, k, RookSlider[side]) ||
                    RayEndsIn(board, East, k, RookSlider[side]);
-        case 4:
+        case LineDiagonal:
             for (int dir = NorthWest; dir <= SouthEast; ++dir)
                 if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
             return false;
@@ -40,10 +44,12 @@ bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
 // the opponent's lance only from its own side of the board, its rook and dragon along every
 // line, its bishop and horse along the diagonals.
 const bool* const AttackerSets[2][DirectionCount] = {
-    {ForwardSlider[1], RookSlider[1], RookSlider[1], RookSlider[1], BishopSlider[1],
-     BishopSlider[1], BishopSlider[1], BishopSlider[1]},
-    {RookSlider[0], ForwardSlider[0], RookSlider[0], RookSlider[0], BishopSlider[0],
-     BishopSlider[0], BishopSlider[0], BishopSlider[0]},
+    {ForwardSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(),
+     BishopSlider[1].data(), BishopSlider[1].data(), BishopSlider[1].data(),
+     BishopSlider[1].data()},
+    {RookSlider[0].data(), ForwardSlider[0].data(), RookSlider[0].data(), RookSlider[0].data(),
+     BishopSlider[0].data(), BishopSlider[0].data(), BishopSlider[0].data(),
+     BishopSlider[0].data()},
 };
 
 // The directions in which a piece slides, as bits of the direction index, by side and kind:
@@ -58,52 +64,101 @@ constexpr unsigned SlideDirections[2][16] = {
 
 }  // namespace
 
-int FindAttacker(int side, const PieceCode* board, int square) {
-    const std::uint64_t* stepMask = StepAttackMask[side];
-    const SquareList& sources = StepSources[side][square];
-    for (int i = 0; i < sources.count; ++i) {
-        const int n = sources.squares[i];
+Occupancy OccupancyOf(const PieceCode* board) {
+    Occupancy occupancy{0, 0};
+#ifdef __SSE2__
+    // Sixteen squares at a time: the empty ones compare equal to zero, and the sign bits are
+    // side 1's pieces.
+    const __m128i zero = _mm_setzero_si128();
+    for (int first = 0; first < 80; first += 16) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
+        const unsigned empty =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(cells, zero)));
+        const unsigned negative = static_cast<unsigned>(_mm_movemask_epi8(cells));
+        occupancy.all |= SquareSet{~empty & 0xFFFFu} << first;
+        occupancy.side1 |= SquareSet{negative} << first;
+    }
+    if (board[80] != 0) occupancy.all |= SquareBit(80);
+    if (board[80] < 0) occupancy.side1 |= SquareBit(80);
+#else
+    for (int sq = 0; sq < SquareCount; ++sq) {
+        if (board[sq] != 0) occupancy.all |= SquareBit(sq);
+        if (board[sq] < 0) occupancy.side1 |= SquareBit(sq);
+    }
+#endif
+    return occupancy;
+}
+
+namespace {
+
+// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
+// of the others its highest.
+constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
+
+inline int HighestSquare(SquareSet set) {
+    const auto high = static_cast<std::uint64_t>(set >> 64);
+    return high != 0 ? 127 - __builtin_clzll(high)
+                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
+}
+
+}  // namespace
+
+int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
+    const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    // The step sources in their list order: the neighbours in square order, then the two
+    // knight squares; only those holding an opponent's piece can attack.
+    const std::uint64_t* stepMask = StepAttackMask[side].data();
+    for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
+        const int n = LowestSquare(near);
         if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
+    const SquareList& knights = KnightSources[side][square];
+    for (int i = 0; i < knights.count; ++i) {
+        const int n = knights.squares[i];
+        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+    }
+    if ((LinesThrough[square] & enemies) == 0) return NoSquare;
     const bool* const* sets = AttackerSets[side];
+#pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
-        const SquareList& ray = Ray[dir][square];
-        for (int i = 0; i < ray.count; ++i) {
-            const int n = ray.squares[i];
-            if (board[n] == 0) continue;
-            if (sets[dir][board[n] + 15]) return n;
-            break;
-        }
+        const SquareSet along = RaySet[dir][square] & occupancy.all;
+        if (along == 0) continue;
+        const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
+        if (sets[dir][board[n] + 15]) return n;
     }
     return NoSquare;
 }
 
-void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]) {
-    const int enemy = 1 - side;
-    for (bool& square : attacked) square = false;
-    for (int n = 0; n < SquareCount; ++n) {
-        const int code = board[n];
-        if (!IsEnemy(side, code)) continue;
-        const int kind = AbsCode(code);
-        const int pattern = StepPatternOfKind[kind];
-        if (pattern >= 0) {
-            const SquareList& targets = StepTargets[enemy][pattern][n];
-            for (int i = 0; i < targets.count; ++i) attacked[targets.squares[i]] = true;
-        }
-        // A slider attacks along each of its lines up to the first piece, that one included.
-        for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
-            const SquareList& ray = Ray[__builtin_ctz(dirs)][n];
-            for (int i = 0; i < ray.count; ++i) {
-                attacked[ray.squares[i]] = true;
-                if (board[ray.squares[i]] != 0) break;
-            }
-        }
-    }
+int FindAttacker(int side, const PieceCode* board, int square) {
+    return FindAttacker(side, board, square, OccupancyOf(board));
 }
 
-bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
-                           const Move& move) {
-    if (attacked[move.to]) return false;
+SquareSet AttackedSquares(int side, const PieceCode* board) {
+    const int enemy = 1 - side;
+    const Occupancy occupancy = OccupancyOf(board);
+    SquareSet attacked = 0;
+    SquareSet pieces = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    for (; pieces != 0; pieces &= pieces - 1) {
+        const int n = LowestSquare(pieces);
+        const int kind = AbsCode(board[n]);
+        const int pattern = StepPatternOfKind[kind];
+        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
+        // A slider attacks along each of its lines up to the first piece, that one included.
+        for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
+            const int dir = __builtin_ctz(dirs);
+            const SquareSet along = RaySet[dir][n] & occupancy.all;
+            const int blocker = along == 0       ? NoSquare
+                                : Ascending[dir] ? LowestSquare(along)
+                                                 : HighestSquare(along);
+            attacked |=
+                blocker == NoSquare ? RaySet[dir][n] : RaySet[dir][n] ^ RaySet[dir][blocker];
+        }
+    }
+    return attacked;
+}
+
+bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move) {
+    if ((attacked & SquareBit(move.to)) != 0) return false;
     if (move.from < 0) return true;
     // Between the target and the origin the line is empty (a slide's path, or no square at
     // all), so what the origin hid is the first piece beyond it.
@@ -113,7 +168,20 @@ bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacke
     return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
 }
 
-int GivesCheck(int side, Position& position, const Move& move) {
+bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to) {
+    const int dir = DirectionBetween[kingSquare][from];
+    if (dir < 0) return false;
+    const SquareList& ray = Ray[dir][kingSquare];
+    for (int i = 0; i < ray.count; ++i) {
+        const int n = ray.squares[i];
+        if (n == to) return false;
+        if (n == from || board[n] == 0) continue;
+        return AttackerSets[side][dir][board[n] + 15];
+    }
+    return false;
+}
+
+bool GivesCheck(int side, Position& position, const Move& move) {
     PieceCode* board = position.board;
     const int k = position.kingSquare[1 - side];
     const int to = move.to;
@@ -124,7 +192,7 @@ int GivesCheck(int side, Position& position, const Move& move) {
     } else {
         kind = -move.from;
     }
-    if (StepAttack[side][kind][to][k]) return 1;
+    if (StepAttacks(side, kind, to, k)) return true;
 
     const PieceCode savedTo = board[to];
     PieceCode savedFrom = 0;
@@ -138,7 +206,7 @@ int GivesCheck(int side, Position& position, const Move& move) {
     if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
     if (move.from >= 0) board[move.from] = savedFrom;
     board[to] = savedTo;
-    return check ? 1 : 0;
+    return check;
 }
 
 }  // namespace mirabel

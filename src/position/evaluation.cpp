@@ -22,13 +22,17 @@ std::int32_t CaptureSequence(int side, PieceCode* board, int t, int& captures) {
     int s = side;
     int sign = 1;
     std::int32_t total = 0;
+    // Each capture only empties the capturer's square (what stands on t is never looked at).
+    Occupancy occupancy = OccupancyOf(board);
     for (captures = 0; captures < 10; ++captures) {
-        const int n = FindAttacker(s, board, t);
+        const int n = FindAttacker(s, board, t, occupancy);
         if (n == NoSquare) break;
         const std::int32_t value = ExchangeValue[board[t]];
         total -= sign * (value < 0 ? -value : value);
         board[t] = board[n];
         board[n] = 0;
+        occupancy.all &= ~SquareBit(n);
+        occupancy.side1 &= ~SquareBit(n);
         sign = -sign;
         s = 1 - s;
     }

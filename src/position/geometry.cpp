@@ -1,22 +1,10 @@
-// Precomputed board geometry: step targets, step sources, rays, line relations, promotion
-// rules and slider sets. Built from coordinates once per game and only read afterwards.
-#include <cstring>
+// Precomputed board geometry: step targets and sources, rays, line relations, directions,
+// promotion rules and slider sets. Every table is built from coordinates at compile time.
+#include <initializer_list>
 
 #include "position/position.h"
 
 namespace mirabel {
-
-SquareList StepTargets[2][PatternCount][SquareCount];
-std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
-SquareList StepSources[2][SquareCount];
-SquareList Ray[DirectionCount][SquareCount];
-std::uint8_t LineRelation[2][SquareCount][SquareCount];
-std::int8_t DirectionBetween[SquareCount][SquareCount];
-std::uint8_t PromotionRule[2][16][SquareCount];
-std::uint64_t StepAttackMask[2][31];
-bool ForwardSlider[2][31];
-bool RookSlider[2][31];
-bool BishopSlider[2][31];
 
 namespace {
 
@@ -46,150 +34,204 @@ constexpr bool OnBoard(int row, int col) {
     return row >= 0 && row < 9 && col >= 0 && col < 9;
 }
 
-void Append(SquareList& list, int row, int col) {
+constexpr void Append(SquareList& list, int row, int col) {
     if (OnBoard(row, col)) list.squares[list.count++] = static_cast<std::int8_t>(row * 9 + col);
 }
 
-void BuildStepTables() {
-    std::memset(StepTargets, 0, sizeof StepTargets);
-    std::memset(StepAttack, 0, sizeof StepAttack);
+constexpr SquareSet SetOf(const SquareList& list) {
+    SquareSet set = 0;
+    for (int i = 0; i < list.count; ++i) set |= SquareBit(list.squares[i]);
+    return set;
+}
+
+constexpr Table<SquareList, 2, PatternCount, SquareCount> BuildStepTargets() {
+    Table<SquareList, 2, PatternCount, SquareCount> table{};
     for (int side = 0; side < 2; ++side) {
         const int forward = side == 0 ? 1 : -1;
         for (int pattern = 0; pattern < PatternCount; ++pattern) {
             const PatternOffsets& tmpl = PatternTemplates[pattern];
             for (int sq = 0; sq < SquareCount; ++sq)
                 for (int i = 0; i < tmpl.count; ++i)
-                    Append(StepTargets[side][pattern][sq],
-                           RowOf(sq) + forward * tmpl.offsets[i].row,
+                    Append(table[side][pattern][sq], RowOf(sq) + forward * tmpl.offsets[i].row,
                            ColOf(sq) + tmpl.offsets[i].col);
         }
-        for (int kind = 0; kind < 16; ++kind) {
-            const int pattern = StepPatternOfKind[kind];
-            if (pattern < 0) continue;
-            for (int from = 0; from < SquareCount; ++from) {
-                const SquareList& targets = StepTargets[side][pattern][from];
-                for (int i = 0; i < targets.count; ++i)
-                    StepAttack[side][kind][from][targets.squares[i]] = 1;
-            }
-        }
     }
+    return table;
 }
 
-void BuildStepSources() {
-    std::memset(StepSources, 0, sizeof StepSources);
-    for (int side = 0; side < 2; ++side) {
-        const int knightRow = side == 0 ? -2 : 2;
+// The neighbours in square order; the knight squares of [side] (col + 1, then col - 1).
+constexpr SquareList Neighbours(int sq) {
+    SquareList list{};
+    for (int dr = -1; dr <= 1; ++dr)
+        for (int dc = -1; dc <= 1; ++dc)
+            if (dr != 0 || dc != 0) Append(list, RowOf(sq) + dr, ColOf(sq) + dc);
+    return list;
+}
+constexpr SquareList KnightSquares(int side, int sq) {
+    const int knightRow = side == 0 ? -2 : 2;
+    SquareList list{};
+    Append(list, RowOf(sq) + knightRow, ColOf(sq) + 1);
+    Append(list, RowOf(sq) + knightRow, ColOf(sq) - 1);
+    return list;
+}
+
+constexpr Table<SquareList, 2, SquareCount> BuildStepSources() {
+    Table<SquareList, 2, SquareCount> table{};
+    for (int side = 0; side < 2; ++side)
         for (int sq = 0; sq < SquareCount; ++sq) {
-            SquareList& list = StepSources[side][sq];
-            for (int dr = -1; dr <= 1; ++dr)
-                for (int dc = -1; dc <= 1; ++dc) Append(list, RowOf(sq) + dr, ColOf(sq) + dc);
-            Append(list, RowOf(sq) + knightRow, ColOf(sq) + 1);
-            Append(list, RowOf(sq) + knightRow, ColOf(sq) - 1);
+            SquareList list = Neighbours(sq);
+            const SquareList knights = KnightSquares(side, sq);
+            for (int i = 0; i < knights.count; ++i) list.squares[list.count++] = knights.squares[i];
+            table[side][sq] = list;
         }
-    }
+    return table;
 }
 
-void BuildRays() {
-    std::memset(Ray, 0, sizeof Ray);
+constexpr Table<SquareList, DirectionCount, SquareCount> BuildRays() {
+    Table<SquareList, DirectionCount, SquareCount> table{};
     for (int dir = 0; dir < DirectionCount; ++dir)
         for (int sq = 0; sq < SquareCount; ++sq) {
             int row = RowOf(sq) + DirectionStep[dir].row;
             int col = ColOf(sq) + DirectionStep[dir].col;
             for (; OnBoard(row, col); row += DirectionStep[dir].row, col += DirectionStep[dir].col)
-                Append(Ray[dir][sq], row, col);
+                Append(table[dir][sq], row, col);
         }
+    return table;
 }
 
-std::uint8_t Relation(int side, int a, int b) {
-    if (a == b) return 0;
+constexpr LineRelationCode Relation(int side, int a, int b) {
+    if (a == b) return NoLine;
     const int dr = RowOf(b) - RowOf(a);
     const int dc = ColOf(b) - ColOf(a);
-    if (dc == 0) return ((side == 0 && dr < 0) || (side == 1 && dr > 0)) ? 1 : 2;
-    if (dr == 0) return 2;
-    if (dr == dc || dr == -dc) return 4;
-    return 0;
+    if (dc == 0)
+        return ((side == 0 && dr < 0) || (side == 1 && dr > 0)) ? LineAhead : LineOrthogonal;
+    if (dr == 0) return LineOrthogonal;
+    if (dr == dc || dr == -dc) return LineDiagonal;
+    return NoLine;
 }
 
-void BuildLineRelation() {
+constexpr PromotionRuleCode Rule(int kind, int relativeRow) {
+    if (relativeRow > 2) return PromotionNever;
+    switch (kind) {
+        case Pawn:
+        case Lance:
+            return PromotionForced;
+        case Knight:
+            return relativeRow < 2 ? PromotionForced : PromotionAllowed;
+        case Silver:
+        case Bishop:
+        case Rook:
+            return PromotionAllowed;
+        default:
+            return PromotionNever;
+    }
+}
+
+template <typename T, std::size_t A, std::size_t B, typename Make>
+constexpr Table<T, A, B> Fill(Make make) {
+    Table<T, A, B> table{};
+    for (std::size_t a = 0; a < A; ++a)
+        for (std::size_t b = 0; b < B; ++b)
+            table[a][b] = make(static_cast<int>(a), static_cast<int>(b));
+    return table;
+}
+
+}  // namespace
+
+constexpr Table<SquareList, 2, PatternCount, SquareCount> StepTargets = BuildStepTargets();
+constexpr Table<SquareList, 2, SquareCount> StepSources = BuildStepSources();
+constexpr Table<SquareList, DirectionCount, SquareCount> Ray = BuildRays();
+
+constexpr Table<SquareSet, 2, PatternCount, SquareCount> StepTargetSet = [] {
+    Table<SquareSet, 2, PatternCount, SquareCount> table{};
+    for (int side = 0; side < 2; ++side)
+        for (int pattern = 0; pattern < PatternCount; ++pattern)
+            for (int sq = 0; sq < SquareCount; ++sq)
+                table[side][pattern][sq] = SetOf(StepTargets[side][pattern][sq]);
+    return table;
+}();
+
+constexpr Table<SquareSet, SquareCount> NeighbourSet = [] {
+    Table<SquareSet, SquareCount> table{};
+    for (int sq = 0; sq < SquareCount; ++sq) table[sq] = SetOf(Neighbours(sq));
+    return table;
+}();
+
+constexpr Table<SquareList, 2, SquareCount> KnightSources =
+    Fill<SquareList, 2, SquareCount>(KnightSquares);
+
+constexpr Table<SquareSet, DirectionCount, SquareCount> RaySet =
+    Fill<SquareSet, DirectionCount, SquareCount>(
+        [](int dir, int sq) { return SetOf(Ray[dir][sq]); });
+
+constexpr Table<SquareSet, SquareCount> LinesThrough = [] {
+    Table<SquareSet, SquareCount> table{};
+    for (int sq = 0; sq < SquareCount; ++sq)
+        for (int dir = 0; dir < DirectionCount; ++dir) table[sq] |= RaySet[dir][sq];
+    return table;
+}();
+
+constexpr Table<LineRelationCode, 2, SquareCount, SquareCount> LineRelation = [] {
+    Table<LineRelationCode, 2, SquareCount, SquareCount> table{};
     for (int side = 0; side < 2; ++side)
         for (int a = 0; a < SquareCount; ++a)
-            for (int b = 0; b < SquareCount; ++b) LineRelation[side][a][b] = Relation(side, a, b);
-}
+            for (int b = 0; b < SquareCount; ++b) table[side][a][b] = Relation(side, a, b);
+    return table;
+}();
 
-void BuildDirectionBetween() {
-    std::memset(DirectionBetween, -1, sizeof DirectionBetween);
+constexpr Table<std::int8_t, SquareCount, SquareCount> DirectionBetween = [] {
+    Table<std::int8_t, SquareCount, SquareCount> table{};
+    for (auto& row : table)
+        for (auto& direction : row) direction = -1;
     for (int dir = 0; dir < DirectionCount; ++dir)
         for (int a = 0; a < SquareCount; ++a) {
             const SquareList& ray = Ray[dir][a];
             for (int i = 0; i < ray.count; ++i)
-                DirectionBetween[a][ray.squares[i]] = static_cast<std::int8_t>(dir);
+                table[a][ray.squares[i]] = static_cast<std::int8_t>(dir);
         }
-}
+    return table;
+}();
 
-std::uint8_t Rule(int kind, int relativeRow) {
-    if (relativeRow > 2) return 0;
-    switch (kind) {
-        case Pawn:
-        case Lance:
-            return 2;
-        case Knight:
-            return relativeRow < 2 ? 2 : 1;
-        case Silver:
-        case Bishop:
-        case Rook:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
-void BuildPromotionRule() {
+constexpr Table<PromotionRuleCode, 2, 16, SquareCount> PromotionRule = [] {
+    Table<PromotionRuleCode, 2, 16, SquareCount> table{};
     for (int side = 0; side < 2; ++side)
         for (int kind = 0; kind < 16; ++kind)
             for (int sq = 0; sq < SquareCount; ++sq)
-                PromotionRule[side][kind][sq] = Rule(kind, RelativeRow(side, sq));
-}
+                table[side][kind][sq] = Rule(kind, RelativeRow(side, sq));
+    return table;
+}();
 
 // Patterns do not depend on where a piece stands, so the centre square gives every relation.
-void BuildStepAttackMask() {
+constexpr Table<std::uint64_t, 2, 31> StepAttackMask = [] {
     constexpr int centre = 40;
-    std::memset(StepAttackMask, 0, sizeof StepAttackMask);
+    Table<std::uint64_t, 2, 31> table{};
     for (int side = 0; side < 2; ++side) {
         const SquareList& sources = StepSources[side][centre];
         for (int code = -14; code <= 14; ++code) {
             if (!IsEnemy(side, code)) continue;
             for (int i = 0; i < sources.count; ++i) {
                 const int n = sources.squares[i];
-                if (StepAttack[side][AbsCode(code)][centre][n])
-                    StepAttackMask[side][code + 15] |= std::uint64_t{1} << (n - centre + 20);
+                if (StepAttacks(side, AbsCode(code), centre, n))
+                    table[side][code + 15] |= std::uint64_t{1} << (n - centre + 20);
             }
         }
     }
-}
+    return table;
+}();
 
-void BuildSliderSets() {
-    std::memset(ForwardSlider, 0, sizeof ForwardSlider);
-    std::memset(RookSlider, 0, sizeof RookSlider);
-    std::memset(BishopSlider, 0, sizeof BishopSlider);
-    for (int side = 0; side < 2; ++side) {
-        const int sign = SignOf(side);
-        for (int kind : {Lance, Rook, Dragon}) ForwardSlider[side][sign * kind + 15] = true;
-        for (int kind : {Rook, Dragon}) RookSlider[side][sign * kind + 15] = true;
-        for (int kind : {Bishop, Horse}) BishopSlider[side][sign * kind + 15] = true;
-    }
+namespace {
+
+constexpr Table<bool, 2, 31> SliderSetOf(std::initializer_list<int> kinds) {
+    Table<bool, 2, 31> table{};
+    for (int side = 0; side < 2; ++side)
+        for (const int kind : kinds) table[side][SignOf(side) * kind + 15] = true;
+    return table;
 }
 
 }  // namespace
 
-void BuildGeometryTables() {
-    BuildStepTables();
-    BuildStepSources();
-    BuildRays();
-    BuildLineRelation();
-    BuildDirectionBetween();
-    BuildPromotionRule();
-    BuildSliderSets();
-    BuildStepAttackMask();
-}
+constexpr Table<bool, 2, 31> ForwardSlider = SliderSetOf({Lance, Rook, Dragon});
+constexpr Table<bool, 2, 31> RookSlider = SliderSetOf({Rook, Dragon});
+constexpr Table<bool, 2, 31> BishopSlider = SliderSetOf({Bishop, Horse});
 
 }  // namespace mirabel

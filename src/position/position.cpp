@@ -30,8 +30,6 @@ constexpr PieceCode StartBoard[SquareCount] = {
     2,  3,  4,  5,  8,  5,  4,  3,  2,
 };
 
-}  // namespace
-
 std::uint32_t NextKeyDraw() {
     const std::uint32_t t = Keys.x ^ (Keys.x << 11);
     Keys.x = Keys.y;
@@ -51,6 +49,8 @@ void InitHashKeys() {
         }
     }
 }
+
+}  // namespace
 
 void ComputeHashKey(Position& position) {
     std::uint64_t key = 0;
@@ -76,7 +76,6 @@ void SetStartPosition(Position& position) {
 }
 
 void NewGame() {
-    BuildGeometryTables();
     InitHashKeys();
     SetStartPosition(GamePosition);
     GamePly = 0;

@@ -5,6 +5,8 @@
 // ExchangeScore, and the SFEN reader and writer.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -142,12 +144,11 @@ constexpr int HandCell(int side, int slot) {
     return SquareCount + side * HandSlots + slot;
 }
 
-// The process-wide key generator (xorshift128), seeded once per process.
-std::uint32_t NextKeyDraw();
-void InitHashKeys();
 void ComputeHashKey(Position& position);
 void SetStartPosition(Position& position);  // board, empty hands, king squares, hash key
 void FindKingSquares(Position& position);
+// Draws a new set of hash keys (the key generator runs on from one game to the next) and
+// sets the game position to the start.
 void NewGame();
 
 // ---------------------------------------------------------------------------------------------
@@ -161,6 +162,12 @@ void MakeMove(int side, Position& position, const Move& move);
 // ---------------------------------------------------------------------------------------------
 // Geometry tables and attack tests
 // ---------------------------------------------------------------------------------------------
+
+// A set of squares, bit n for square n.
+__extension__ using SquareSet = unsigned __int128;
+constexpr SquareSet SquareBit(int square) {
+    return SquareSet{1} << square;
+}
 
 struct SquareList {
     std::int8_t count;
@@ -192,43 +199,104 @@ enum Direction : int {
 // Pattern of each kind's one-step attacks (-1: none).
 constexpr std::int8_t StepPatternOfKind[16] = {-1, 0, 0, 1, 2, 3, 6, 5, 4, 3, 3, 3, 3, 4, 4, -1};
 
-extern SquareList StepTargets[2][PatternCount][SquareCount];
-extern std::uint8_t StepAttack[2][16][SquareCount][SquareCount];
-extern SquareList StepSources[2][SquareCount];
-extern SquareList Ray[DirectionCount][SquareCount];
-extern std::uint8_t LineRelation[2][SquareCount][SquareCount];
+// Fixed tables are nested std::arrays: Table<T, 2, SquareCount> is indexed [side][square].
+template <typename T, std::size_t First, std::size_t... Rest>
+struct TableOf {
+    using type = std::array<typename TableOf<T, Rest...>::type, First>;
+};
+template <typename T, std::size_t Only>
+struct TableOf<T, Only> {
+    using type = std::array<T, Only>;
+};
+template <typename T, std::size_t... Sizes>
+using Table = typename TableOf<T, Sizes...>::type;
+
+// How square b lies from square a, seen by a side: on its file ahead of a (where a lance of the
+// side standing on a could reach), on another orthogonal line, on a diagonal, or on no line.
+enum LineRelationCode : std::uint8_t {
+    NoLine = 0,
+    LineAhead = 1,
+    LineOrthogonal = 2,
+    LineDiagonal = 4
+};
+// What a piece moving into or out of a square may do about promotion.
+enum PromotionRuleCode : std::uint8_t {
+    PromotionNever = 0,
+    PromotionAllowed = 1,
+    PromotionForced = 2  // only the promoting form could ever move again
+};
+
+// Geometry, all fixed at compile time. Lists are in the order the generators and attack tests
+// walk them; sets hold the same squares as bits.
+extern const Table<SquareList, 2, PatternCount, SquareCount> StepTargets;
+extern const Table<SquareSet, 2, PatternCount, SquareCount> StepTargetSet;
+// The squares from which a piece of the opponent of [side] could step onto a square: the
+// neighbours in square order, then the two knight squares.
+extern const Table<SquareList, 2, SquareCount> StepSources;
+extern const Table<SquareSet, SquareCount> NeighbourSet;
+extern const Table<SquareList, 2, SquareCount> KnightSources;
+extern const Table<SquareList, DirectionCount, SquareCount> Ray;
+extern const Table<SquareSet, DirectionCount, SquareCount> RaySet;
+extern const Table<SquareSet, SquareCount> LinesThrough;  // every ray from the square
+extern const Table<LineRelationCode, 2, SquareCount, SquareCount> LineRelation;
 // DirectionBetween[a][b]: the direction in which b lies from a along a rank, file or diagonal,
 // or -1 when they share no line (and for a = b).
-extern std::int8_t DirectionBetween[SquareCount][SquareCount];
-extern std::uint8_t PromotionRule[2][16][SquareCount];
+extern const Table<std::int8_t, SquareCount, SquareCount> DirectionBetween;
+extern const Table<PromotionRuleCode, 2, 16, SquareCount> PromotionRule;
 
 // StepAttackMask[side][code + 15] has bit (n - q + 20) set when a piece `code` of the opponent
 // of `side` standing on n, one of q's step sources, attacks q: the step half of FindAttacker as
 // one small table.
-extern std::uint64_t StepAttackMask[2][31];
+extern const Table<std::uint64_t, 2, 31> StepAttackMask;
 
 // Slider sets, indexed [side][code + 15].
-extern bool ForwardSlider[2][31];
-extern bool RookSlider[2][31];
-extern bool BishopSlider[2][31];
-inline bool InSet(const bool (&set)[31], int code) {
+using SliderSet = std::array<bool, 31>;
+extern const Table<bool, 2, 31> ForwardSlider;
+extern const Table<bool, 2, 31> RookSlider;
+extern const Table<bool, 2, 31> BishopSlider;
+inline bool InSet(const SliderSet& set, int code) {
     return set[code + 15];
 }
 
-void BuildGeometryTables();
+// Whether a piece of `kind` of `side` on `from` attacks `to` by one step.
+constexpr bool StepAttacks(int side, int kind, int from, int to) {
+    const int pattern = StepPatternOfKind[kind];
+    return pattern >= 0 && ((StepTargetSet[side][pattern][from] >> to) & 1) != 0;
+}
 
-// Square of a piece of the opponent of `side` attacking `square`, or NoSquare.
+// The lowest square of a set that is not empty.
+inline int LowestSquare(SquareSet set) {
+    const auto low = static_cast<std::uint64_t>(set);
+    return low != 0 ? __builtin_ctzll(low)
+                    : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
+}
+
+// The occupied squares of a board, and those of them that hold a piece of side 1.
+struct Occupancy {
+    SquareSet all;
+    SquareSet side1;
+    SquareSet PiecesOf(int side) const { return side == 0 ? all & ~side1 : side1; }
+};
+Occupancy OccupancyOf(const PieceCode* board);
+
+// Square of a piece of the opponent of `side` attacking `square`, or NoSquare. The step
+// sources are tried first, in their list order, then the first piece along each ray, in
+// direction order.
 int FindAttacker(int side, const PieceCode* board, int square);
-// Marks every square for which FindAttacker(side, board, square) would find an attacker: all
-// the squares the opponent's pieces attack, in one pass over those pieces.
-void MarkAttackedSquares(int side, const PieceCode* board, bool (&attacked)[SquareCount]);
+// The same, with the board's occupancy known (for tests repeated on one board).
+int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy);
+// Every square for which FindAttacker(side, board, square) would find an attacker: all the
+// squares the opponent's pieces attack, in one pass over those pieces.
+SquareSet AttackedSquares(int side, const PieceCode* board);
 // Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
-// the move's ExchangeScore is 0. `attacked` is MarkAttackedSquares of the position before the
+// the move's ExchangeScore is 0. `attacked` is AttackedSquares of the position before the
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
-bool TargetStaysUnattacked(int side, const PieceCode* board, const bool* attacked,
-                           const Move& move);
-// 1 when `move` by `side` attacks the opponent's king; the board is restored.
-int GivesCheck(int side, Position& position, const Move& move);
+bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move);
+// Whether an opponent's slider attacks `side`'s king along the line from it through `from`
+// once a piece of `side` has left `from` for `to`: on the board before the move or after it.
+bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to);
+// Whether `move` by `side` attacks the opponent's king; the board is restored.
+bool GivesCheck(int side, Position& position, const Move& move);
 
 // ---------------------------------------------------------------------------------------------
 // Evaluation

@@ -42,9 +42,8 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
 
 // Quiescence's ordering score: the exchange estimate, or LosingExchange for a losing one.
 void Search::ScoreByExchange(int side, Move* list, int count) {
-    bool attacked[SquareCount];
     const bool useMap = count >= AttackMapFromMoves;
-    if (useMap) MarkAttackedSquares(side, position.board, attacked);
+    const SquareSet attacked = useMap ? AttackedSquares(side, position.board) : 0;
     for (int i = 0; i < count; ++i) {
         const bool safe = useMap && TargetStaysUnattacked(side, position.board, attacked, list[i]);
         const int exchange = safe ? 0 : ExchangeScore(side, position, list[i]);
@@ -114,7 +113,7 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
             childDepth -= reduction;
         }
         MakeMove(side, position, move);
-        if (LeavesKingAttacked(side, position, move)) {
+        if (LeavesKingAttacked(side, position, move, inCheck[ply])) {
             position = snapshot;
             continue;
         }

@@ -34,6 +34,7 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     position = start;
     position.material = MaterialBalance(0, position);
     stopped = false;
+    untilClockRead = 1;
     history.Clear();
     time = {limits.softLimitMs, limits.timeLimitMs};
     nodeLimit = limits.nodeLimit;
@@ -43,9 +44,14 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     return IterativeDeepening(side, limits.maxDepth * OnePly);
 }
 
-void Search::AskControl(std::uint32_t elapsed) {
-    lastAsked = elapsed;
-    if (!control->KeepSearching(elapsed, time)) stopped = true;
+bool Search::ReadClock() {
+    const std::uint32_t elapsed = TickCount() - startTick;
+    if (control != nullptr && elapsed != lastAsked) {
+        lastAsked = elapsed;
+        if (!control->KeepSearching(elapsed, time)) stopped = true;
+    }
+    if (elapsed > time.hardMs || (nodeLimit != 0 && nodes >= nodeLimit)) stopped = true;
+    return stopped;
 }
 
 int Search::IterativeDeepening(int side, int maxDepth) {

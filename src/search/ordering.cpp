@@ -38,7 +38,7 @@ int HistoryScore(const History& history, const Move& move) {
 
 bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move& move) {
     if (attackMapNode != node) {
-        MarkAttackedSquares(side, position.board, opponentAttacks);
+        opponentAttacks = AttackedSquares(side, position.board);
         attackMapNode = node;
     }
     return TargetStaysUnattacked(side, position.board, opponentAttacks, move);

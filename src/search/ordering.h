@@ -70,7 +70,7 @@ class MoveScorer {
     // The squares the opponent attacks: a move whose target stays out of its reach has an
     // estimate of 0 without running the capture sequence.
     std::uint64_t attackMapNode = 0;
-    bool opponentAttacks[SquareCount] = {};
+    SquareSet opponentAttacks = 0;
 
     int BaseScore(const Move& move, const OrderingMoves& known);
     bool TargetStaysSafe(int side, const Position& position, const Move& move);

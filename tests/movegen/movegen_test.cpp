@@ -26,7 +26,7 @@ constexpr int MaxFullList = 591, MaxEvasionList = 201, MaxLegalList = 621;
 static_assert(MaxLegalList + MaxLegalList / 2 < MoveListSize, "keep a margin of half again");
 
 std::pair<Position, int> Read(const char* sfen) {
-    NewGame();  // builds the tables
+    NewGame();  // draws the keys
     std::pair<Position, int> game{};
     std::string error;
     EXPECT_TRUE(ReadSfen(sfen, game.first, game.second, error)) << sfen << ": " << error;
@@ -197,7 +197,8 @@ std::pair<int, int> CompareAt(int side, const Position& position) {
     for (int i = 0; i < generated; ++i) {
         Position after = position;
         MakeMove(side, after, moves[i]);
-        if (!LeavesKingAttacked(side, after, moves[i])) walk.insert(Text(moves[i]));
+        if (!LeavesKingAttacked(side, after, moves[i], InCheckNow(side, position)))
+            walk.insert(Text(moves[i]));
     }
     EXPECT_EQ(walk, referenceWalk);
     EXPECT_EQ(Joined(moves, GenerateCaptures(side, position.board, moves)),

@@ -82,10 +82,11 @@ TEST(Position, InvariantsHoldOverRandomGames) {
             std::memcpy(&saved, &p, sizeof saved);
             const std::string at = WriteSfen(saved, side) + " move ";
             // The opponent's attack map agrees with the attack test on every square.
-            bool attacked[SquareCount];
-            MarkAttackedSquares(side, p.board, attacked);
+            const SquareSet attacked = AttackedSquares(side, p.board);
             for (int sq = 0; sq < SquareCount; ++sq)
-                ASSERT_EQ(attacked[sq], FindAttacker(side, p.board, sq) != NoSquare) << at << sq;
+                ASSERT_EQ((attacked & SquareBit(sq)) != 0,
+                          FindAttacker(side, p.board, sq) != NoSquare)
+                    << at << sq;
             for (const Move& m : std::span(moves, count)) {
                 const bool safe = TargetStaysUnattacked(side, p.board, attacked, m);
                 const int gives = GivesCheck(side, p, m);

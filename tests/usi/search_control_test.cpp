@@ -146,7 +146,8 @@ TEST(SearchControl, FixedDepthAndNodes) {
         if (line.rfind("info depth", 0) == 0) last = line;
     const std::size_t nodes = last.find(" nodes ");
     ASSERT_NE(nodes, std::string::npos) << last;
-    EXPECT_LE(std::stoull(last.substr(nodes + 7)), 5100u) << last;
+    EXPECT_LE(std::stoull(last.substr(nodes + 7)), 5000u + 256u)
+        << last;  // counted every 256 nodes
     End(engine);
 }
 

@@ -1,0 +1,17 @@
+// The generators' shared parts, used only inside the move generation module.
+#pragma once
+
+#include "movegen/movegen.h"
+
+namespace mirabel {
+
+// One step or lance move to t: the non-promoting record, then the promoting one where
+// promotion is allowed; the promoting record alone where it is compulsory.
+int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* out);
+// Every move of a rook or a bishop (the board part of a dragon or a horse) on `square`.
+int GenerateRookMoves(int side, const PieceCode* board, int square, Move* out);
+int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out);
+// Marks the files holding an unpromoted pawn of `side`.
+void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]);
+
+}  // namespace mirabel
