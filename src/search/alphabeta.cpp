@@ -194,7 +194,7 @@ int Search::Quiescence(int side, int alpha, int beta, int ply) {
 
     const Position snapshot = position;
     for (int i = 0; i < kept; ++i) {
-        PutNextInOrder(list, kept, i);
+        if (i > 0) PutNextInOrder(list, kept, i);  // the first is in place already
         const Move& move = list[i];
         // Losing captures, captures that cannot reach alpha (any but the first) and checks
         // are never searched; the cheap tests come first.
