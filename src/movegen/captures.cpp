@@ -3,8 +3,10 @@
 
 namespace mirabel {
 
-static int GenerateStepCaptures(int side, const PieceCode* board, int pattern, int square,
-                                Move* out) {
+// Most pieces have nothing to capture: the set of the opponent's pieces says so at once.
+static int GenerateStepCaptures(int side, const PieceCode* board, SquareSet enemies, int pattern,
+                                int square, Move* out) {
+    if ((StepTargetSet[side][pattern][square] & enemies) == 0) return 0;
     const SquareList& targets = StepTargets[side][pattern][square];
     int n = 0;
     for (int i = 0; i < targets.count; ++i) {
@@ -22,28 +24,30 @@ static int GenerateLanceCaptures(int side, const PieceCode* board, int square, M
 
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
     int n = 0;
+    const Occupancy occupancy = OccupancyOf(board);
+    const SquareSet enemies = occupancy.PiecesOf(1 - side);
     // The side's pieces in square order.
-    for (SquareSet pieces = OccupancyOf(board).PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
+    for (SquareSet pieces = occupancy.PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
         const int sq = LowestSquare(pieces);
         switch (AbsCode(board[sq])) {
             case Pawn:
-                n += GenerateStepCaptures(side, board, PawnPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, PawnPattern, sq, out + n);
                 break;
             case Lance:
                 n += GenerateLanceCaptures(side, board, sq, out + n);
                 break;
             case Knight:
-                n += GenerateStepCaptures(side, board, KnightPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, KnightPattern, sq, out + n);
                 break;
             case Silver:
-                n += GenerateStepCaptures(side, board, SilverPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, SilverPattern, sq, out + n);
                 break;
             case Gold:
             case ProPawn:
             case ProLance:
             case ProKnight:
             case ProSilver:
-                n += GenerateStepCaptures(side, board, GoldPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, GoldPattern, sq, out + n);
                 break;
             case Bishop:
                 n += GenerateBishopMoves(side, board, sq, out + n);
@@ -52,14 +56,14 @@ int GenerateCaptures(int side, const PieceCode* board, Move* out) {
                 n += GenerateRookMoves(side, board, sq, out + n);
                 break;
             case King:
-                n += GenerateStepCaptures(side, board, KingPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, KingPattern, sq, out + n);
                 break;
             case Horse:
-                n += GenerateStepCaptures(side, board, OrthogonalPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, OrthogonalPattern, sq, out + n);
                 n += GenerateBishopMoves(side, board, sq, out + n);
                 break;
             case Dragon:
-                n += GenerateStepCaptures(side, board, DiagonalPattern, sq, out + n);
+                n += GenerateStepCaptures(side, board, enemies, DiagonalPattern, sq, out + n);
                 n += GenerateRookMoves(side, board, sq, out + n);
                 break;
             default:

@@ -158,7 +158,7 @@ SquareSet AttackedSquares(int side, const PieceCode* board) {
 }
 
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move) {
-    if ((attacked & SquareBit(move.to)) != 0) return false;
+    if (Contains(attacked, move.to)) return false;
     if (move.from < 0) return true;
     // Between the target and the origin the line is empty (a slide's path, or no square at
     // all), so what the origin hid is the first piece beyond it.

@@ -169,6 +169,12 @@ constexpr SquareSet SquareBit(int square) {
     return SquareSet{1} << square;
 }
 
+// Whether the set holds the square: one 64-bit half, one shift.
+constexpr bool Contains(SquareSet set, int square) {
+    const auto half = static_cast<std::uint64_t>(square < 64 ? set : set >> 64);
+    return ((half >> (square & 63)) & 1) != 0;
+}
+
 struct SquareList {
     std::int8_t count;
     std::int8_t squares[16];
@@ -261,7 +267,7 @@ inline bool InSet(const SliderSet& set, int code) {
 // Whether a piece of `kind` of `side` on `from` attacks `to` by one step.
 constexpr bool StepAttacks(int side, int kind, int from, int to) {
     const int pattern = StepPatternOfKind[kind];
-    return pattern >= 0 && ((StepTargetSet[side][pattern][from] >> to) & 1) != 0;
+    return pattern >= 0 && Contains(StepTargetSet[side][pattern][from], to);
 }
 
 // The lowest square of a set that is not empty.

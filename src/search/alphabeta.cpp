@@ -18,7 +18,8 @@ int LateMoveReduction(const History& history, const Move& move) {
 // end on squares the opponent cannot reach, whose estimate is 0 at once, and one map then
 // costs less than running every capture sequence.
 constexpr int AttackMapFromMoves = 6;
-// Quiescence's score of a move that loses its exchange; such moves are never searched.
+// Quiescence's score of a move that loses its exchange (every other score is 0 or more); such
+// moves are never searched.
 constexpr int LosingExchange = -100000;
 
 }  // namespace
@@ -190,15 +191,15 @@ int Search::Quiescence(int side, int alpha, int beta, int ply) {
     PutNextInOrder(list, count, 0);
     int kept = 1;
     for (int i = 1; i < count; ++i)
-        if (list[i].score >= -10000 && CaptureGain(list[i]) > 0) list[kept++] = list[i];
+        if (list[i].score != LosingExchange && CaptureGain(list[i]) > 0) list[kept++] = list[i];
 
     const Position snapshot = position;
     for (int i = 0; i < kept; ++i) {
-        PutNextInOrder(list, kept, i);
+        if (i > 0) PutNextInOrder(list, kept, i);  // the first is in place already
         const Move& move = list[i];
         // Losing captures, captures that cannot reach alpha (any but the first) and checks
         // are never searched; the cheap tests come first.
-        if (move.score < -10000) continue;
+        if (move.score == LosingExchange) continue;
         if (i > 0 && standPat + CaptureGain(move) <= alpha) continue;
         if (GivesCheck(side, position, move)) continue;
         MakeMove(side, position, move);

@@ -176,9 +176,11 @@ class Search {
     bool TimedOut() const { return stopped; }
 
   private:
-    // Lists of the plies a search reaches: the full-width plies and quiescence up to its bound.
+    // Lists of the plies a search reaches: the full-width plies stop before MaxPly - 1, and
+    // quiescence lists no moves past its own bound.
     static constexpr int QuiescencePlyLimit = 20;
     static constexpr int MoveListCount = MaxPly - 1;
+    static_assert(QuiescencePlyLimit < MoveListCount);
 
     TranspositionTable& table;
     ReportSink& sink;
@@ -191,7 +193,7 @@ class Search {
     std::uint32_t lastAsked = 0;  // elapsed ms when the control was last asked
     bool stopped = false;
     static constexpr int ClockReadInterval = 256;
-    int untilClockRead = 0;
+    int untilClockRead = 0;  // clock tests left until the clock is read
     std::uint64_t nodes = 0;
     int iterationDepth = 0;
 

@@ -40,9 +40,15 @@ constexpr int PickedMoves = 3;
 // Moves the first of the best-scored moves from index on to index, shifting the moves it
 // passes one place on, so their order is kept.
 void PickBest(Move* moves, int count, int index) {
+    // Kept in registers and chosen without a branch: which score is higher is close to random.
     int best = index;
-    for (int i = index + 1; i < count; ++i)
-        if (moves[i].score > moves[best].score) best = i;
+    int bestScore = moves[index].score;
+    for (int i = index + 1; i < count; ++i) {
+        const int score = moves[i].score;
+        const bool higher = score > bestScore;
+        best = higher ? i : best;
+        bestScore = higher ? score : bestScore;
+    }
     if (best == index) return;
     const Move chosen = moves[best];
     for (int i = best; i > index; --i) moves[i] = moves[i - 1];
