@@ -1,7 +1,8 @@
 // libFuzzer target: whole input streams through the line splitter and the USI command layer,
 // searches capped at one ply (there is no input thread: "stop" and "ponderhit" are plain
-// commands here, and an analysis answers as soon as its last iteration ends). Every "bestmove" must be legal in the position it answers, or
-// "resign" when that position has no legal move; every reply must be one printable line.
+// commands here, and an analysis answers as soon as its last iteration ends). Every "bestmove"
+// must be legal in the position it answers, or "resign" when that position has no legal move;
+// every reply must be one printable line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
