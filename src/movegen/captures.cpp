@@ -23,8 +23,11 @@ static int GenerateLanceCaptures(int side, const PieceCode* board, int square, M
 }
 
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
+    return GenerateCaptures(side, board, OccupancyOf(board), out);
+}
+
+int GenerateCaptures(int side, const PieceCode* board, const Occupancy& occupancy, Move* out) {
     int n = 0;
-    const Occupancy occupancy = OccupancyOf(board);
     const SquareSet enemies = occupancy.PiecesOf(1 - side);
     // The side's pieces in square order.
     for (SquareSet pieces = occupancy.PiecesOf(side); pieces != 0; pieces &= pieces - 1) {

@@ -134,8 +134,11 @@ int FindAttacker(int side, const PieceCode* board, int square) {
 }
 
 SquareSet AttackedSquares(int side, const PieceCode* board) {
+    return AttackedSquares(side, board, OccupancyOf(board));
+}
+
+SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy) {
     const int enemy = 1 - side;
-    const Occupancy occupancy = OccupancyOf(board);
     SquareSet attacked = 0;
     SquareSet pieces = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
     for (; pieces != 0; pieces &= pieces - 1) {
@@ -158,14 +161,21 @@ SquareSet AttackedSquares(int side, const PieceCode* board) {
 }
 
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move) {
+    return TargetStaysUnattacked(side, board, OccupancyOf(board), attacked, move);
+}
+
+bool TargetStaysUnattacked(int side, const PieceCode* board, const Occupancy& occupancy,
+                           SquareSet attacked, const Move& move) {
     if (Contains(attacked, move.to)) return false;
     if (move.from < 0) return true;
     // Between the target and the origin the line is empty (a slide's path, or no square at
     // all), so what the origin hid is the first piece beyond it.
     const int dir = DirectionBetween[move.to][move.from];
     if (dir < 0) return true;
-    const int n = FirstOccupied(board, dir, move.from);
-    return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
+    const SquareSet beyond = RaySet[dir][move.from] & occupancy.all;
+    if (beyond == 0) return true;
+    const int n = Ascending[dir] ? LowestSquare(beyond) : HighestSquare(beyond);
+    return !AttackerSets[side][dir][board[n] + 15];
 }
 
 bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to) {

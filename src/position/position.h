@@ -294,10 +294,15 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
 // Every square for which FindAttacker(side, board, square) would find an attacker: all the
 // squares the opponent's pieces attack, in one pass over those pieces.
 SquareSet AttackedSquares(int side, const PieceCode* board);
+// The same, with the board's occupancy known.
+SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy);
 // Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
 // the move's ExchangeScore is 0. `attacked` is AttackedSquares of the position before the
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move);
+// The same, with the occupancy of the board before the move known.
+bool TargetStaysUnattacked(int side, const PieceCode* board, const Occupancy& occupancy,
+                           SquareSet attacked, const Move& move);
 // Whether an opponent's slider attacks `side`'s king along the line from it through `from`
 // once a piece of `side` has left `from` for `to`: on the board before the move or after it.
 bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to);
@@ -335,6 +340,10 @@ constexpr detail::SignedTable PromotionGain = detail::MakeSignedTable(detail::Pr
 std::int32_t MaterialBalance(int side, const Position& position);
 // Static estimate of the capture sequence the move starts on its target square.
 std::int32_t ExchangeScore(int side, Position& position, const Move& move);
+// The same, with the occupancy of the board before the move known: a node scoring many moves
+// works it out once.
+std::int32_t ExchangeScore(int side, Position& position, const Move& move,
+                           const Occupancy& occupancy);
 
 // The estimate of a drop on a square splits into the dropped piece's value, lost at the first
 // recapture, and the rest of the sequence, which does not depend on the kind dropped: the
@@ -343,7 +352,8 @@ struct DropExchange {
     bool attacked;
     std::int32_t rest;
 };
-DropExchange DropExchangeOn(int side, Position& position, int square);
+// `occupancy` is the board's before the drop.
+DropExchange DropExchangeOn(int side, Position& position, int square, const Occupancy& occupancy);
 
 // ---------------------------------------------------------------------------------------------
 // SFEN

@@ -131,6 +131,10 @@ void ExpectProbes(Function function, Probes probes) {
     }
 }
 
+// The overload of ExchangeScore that works out the occupancy itself.
+constexpr auto ExchangeScoreOfMove =
+    static_cast<std::int32_t (*)(int, Position&, const Move&)>(ExchangeScore);
+
 // GivesCheck and ExchangeScore of a move in USI text.
 template <auto Of>
 int MoveProbe(int side, Position& p, const char* move) {
@@ -165,7 +169,7 @@ TEST(Position, ExchangeFollowsTheRecaptures) {
     int side = 0;
     EXPECT_EQ(MaterialBalance(0, FromSfen("4k4/9/9/9/4+r4/9/9/2+P6/4K4 b 2Ng 1", side)),
               534 - 945 + 2 * 257 - 444);
-    ExpectProbes(MoveProbe<ExchangeScore>,
+    ExpectProbes(MoveProbe<ExchangeScoreOfMove>,
                  {// A pawn takes the silver, a gold takes back; the promotion is not lost.
                   {"k8/4p4/9/5S3/9/9/9/9/8K b - 1", "4d5c+", -738},
                   {"k8/4p4/9/3G1S3/9/9/9/9/8K b - 1", "4d5c+", -564},
