@@ -9,31 +9,41 @@ namespace mirabel {
 
 namespace {
 
-// First occupied square along a ray from `from`, or NoSquare.
-inline int FirstOccupied(const PieceCode* board, int direction, int from) {
-    const SquareList& ray = Ray[direction][from];
-    for (int i = 0; i < ray.count; ++i)
-        if (board[ray.squares[i]] != 0) return ray.squares[i];
-    return NoSquare;
+// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
+// of the others its highest.
+constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
+
+inline int HighestSquare(SquareSet set) {
+    const auto high = static_cast<std::uint64_t>(set >> 64);
+    return high != 0 ? 127 - __builtin_clzll(high)
+                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
 }
 
-inline bool RayEndsIn(const PieceCode* board, int direction, int from, const SliderSet& set) {
-    const int sq = FirstOccupied(board, direction, from);
+// First occupied square of `occupied` along a ray from `from`, or NoSquare.
+inline int FirstOccupied(SquareSet occupied, int direction, int from) {
+    const SquareSet along = RaySet[direction][from] & occupied;
+    if (along == 0) return NoSquare;
+    return Ascending[direction] ? LowestSquare(along) : HighestSquare(along);
+}
+
+inline bool RayEndsIn(const PieceCode* board, SquareSet occupied, int direction, int from,
+                      const SliderSet& set) {
+    const int sq = FirstOccupied(occupied, direction, from);
     return sq != NoSquare && InSet(set, board[sq]);
 }
 
 // Whether a slider of `side` sees square k along the rays that a line relation names.
-bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
+bool SliderCheckAlong(int side, const PieceCode* board, SquareSet occupied, int relation, int k) {
     switch (relation) {
         case LineAhead:
-            return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
+            return RayEndsIn(board, occupied, side == 0 ? South : North, k, ForwardSlider[side]);
         case LineOrthogonal:
-            return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
-                   RayEndsIn(board, West, k, RookSlider[side]) ||
-                   RayEndsIn(board, East, k, RookSlider[side]);
+            return RayEndsIn(board, occupied, side == 0 ? North : South, k, RookSlider[side]) ||
+                   RayEndsIn(board, occupied, West, k, RookSlider[side]) ||
+                   RayEndsIn(board, occupied, East, k, RookSlider[side]);
         case LineDiagonal:
             for (int dir = NorthWest; dir <= SouthEast; ++dir)
-                if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
+                if (RayEndsIn(board, occupied, dir, k, BishopSlider[side])) return true;
             return false;
         default:
             return false;
@@ -88,20 +98,6 @@ Occupancy OccupancyOf(const PieceCode* board) {
 #endif
     return occupancy;
 }
-
-namespace {
-
-// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
-// of the others its highest.
-constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
-
-inline int HighestSquare(SquareSet set) {
-    const auto high = static_cast<std::uint64_t>(set >> 64);
-    return high != 0 ? 127 - __builtin_clzll(high)
-                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
-}
-
-}  // namespace
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
     const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
@@ -172,10 +168,8 @@ bool TargetStaysUnattacked(int side, const PieceCode* board, const Occupancy& oc
     // all), so what the origin hid is the first piece beyond it.
     const int dir = DirectionBetween[move.to][move.from];
     if (dir < 0) return true;
-    const SquareSet beyond = RaySet[dir][move.from] & occupancy.all;
-    if (beyond == 0) return true;
-    const int n = Ascending[dir] ? LowestSquare(beyond) : HighestSquare(beyond);
-    return !AttackerSets[side][dir][board[n] + 15];
+    const int n = FirstOccupied(occupancy.all, dir, move.from);
+    return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
 }
 
 bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to) {
@@ -204,6 +198,12 @@ bool GivesCheck(int side, Position& position, const Move& move) {
     }
     if (StepAttacks(side, kind, to, k)) return true;
 
+    // Only a slider on a line through the king can give check: through the origin it left, or
+    // the moved piece itself on its target.
+    const int fromRelation = move.from >= 0 ? LineRelation[side][move.from][k] : NoLine;
+    const int toRelation = LineRelation[side][to][k];
+    if (fromRelation == NoLine && toRelation == NoLine) return false;
+
     const PieceCode savedTo = board[to];
     PieceCode savedFrom = 0;
     board[to] = static_cast<PieceCode>(SignOf(side) * kind);
@@ -211,9 +211,9 @@ bool GivesCheck(int side, Position& position, const Move& move) {
         savedFrom = board[move.from];
         board[move.from] = 0;
     }
-    bool check =
-        move.from >= 0 && SliderCheckAlong(side, board, LineRelation[side][move.from][k], k);
-    if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
+    const SquareSet occupied = OccupancyOf(board).all;
+    bool check = SliderCheckAlong(side, board, occupied, fromRelation, k);
+    if (!check) check = SliderCheckAlong(side, board, occupied, toRelation, k);
     if (move.from >= 0) board[move.from] = savedFrom;
     board[to] = savedTo;
     return check;
