@@ -72,10 +72,14 @@ constexpr unsigned SlideDirections[2][16] = {
     {0, 0, 1u << South, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
 };
 
+constexpr bool IsSliderKind(int kind) {
+    return kind == Lance || kind == Bishop || kind == Rook || kind == Horse || kind == Dragon;
+}
+
 }  // namespace
 
 Occupancy OccupancyOf(const PieceCode* board) {
-    Occupancy occupancy{0, 0};
+    Occupancy occupancy{0, 0, 0};
 #ifdef __SSE2__
     // Sixteen squares at a time: the empty ones compare equal to zero, and the sign bits are
     // side 1's pieces.
@@ -96,7 +100,33 @@ Occupancy OccupancyOf(const PieceCode* board) {
         if (board[sq] < 0) occupancy.side1 |= SquareBit(sq);
     }
 #endif
+    // Every piece may be a slider until SliderSquares says which are.
+    occupancy.sliders = occupancy.all;
     return occupancy;
+}
+
+SquareSet SliderSquares(const PieceCode* board) {
+    SquareSet sliders = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (int first = 0; first < 80; first += 16) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
+        // The kind as an unsigned byte: the smaller of the code and its negation.
+        const __m128i kinds = _mm_min_epu8(cells, _mm_sub_epi8(zero, cells));
+        const __m128i slides =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Lance)),
+                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Bishop))),
+                         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Rook)),
+                                                   _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Horse))),
+                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Dragon))));
+        sliders |= SquareSet{static_cast<unsigned>(_mm_movemask_epi8(slides))} << first;
+    }
+    if (IsSliderKind(AbsCode(board[80]))) sliders |= SquareBit(80);
+#else
+    for (int sq = 0; sq < SquareCount; ++sq)
+        if (IsSliderKind(AbsCode(board[sq]))) sliders |= SquareBit(sq);
+#endif
+    return sliders;
 }
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
@@ -113,10 +143,13 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
         const int n = knights.squares[i];
         if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
-    if ((LinesThrough[square] & enemies) == 0) return NoSquare;
+    // Only the rays holding one of the opponent's sliders can hold an attacker.
+    const SquareSet sliders = LinesThrough[square] & enemies & occupancy.sliders;
+    if (sliders == 0) return NoSquare;
     const bool* const* sets = AttackerSets[side];
 #pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
+        if ((RaySet[dir][square] & sliders) == 0) continue;
         const SquareSet along = RaySet[dir][square] & occupancy.all;
         if (along == 0) continue;
         const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);

@@ -35,6 +35,7 @@ std::int32_t CaptureSequence(int side, PieceCode* board, int t, Occupancy occupa
         board[n] = 0;
         occupancy.all &= ~SquareBit(n);
         occupancy.side1 &= ~SquareBit(n);
+        occupancy.sliders &= ~SquareBit(n);
         sign = -sign;
         s = 1 - s;
     }
@@ -64,6 +65,7 @@ std::int32_t ExchangeScore(int side, Position& position, const Move& move,
     if (move.from >= 0) {
         after.all &= ~SquareBit(move.from);
         after.side1 &= ~SquareBit(move.from);
+        after.sliders &= ~SquareBit(move.from);
     }
     int captures = 0;
     const std::int32_t total = CaptureSequence(side, board, t, after, captures);

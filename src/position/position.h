@@ -277,13 +277,19 @@ inline int LowestSquare(SquareSet set) {
                     : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
 }
 
-// The occupied squares of a board, and those of them that hold a piece of side 1.
+// The occupied squares of a board, those of them that hold a piece of side 1, and squares among
+// which every lance, bishop, rook, horse and dragon of either side stands: FindAttacker looks
+// only along the rays that hold one of the opponent's. OccupancyOf leaves every occupied square
+// in `sliders`; a caller testing many squares of one board narrows it with SliderSquares.
 struct Occupancy {
     SquareSet all;
     SquareSet side1;
+    SquareSet sliders;
     SquareSet PiecesOf(int side) const { return side == 0 ? all & ~side1 : side1; }
 };
 Occupancy OccupancyOf(const PieceCode* board);
+// The squares holding a lance, bishop, rook, horse or dragon of either side.
+SquareSet SliderSquares(const PieceCode* board);
 
 // Square of a piece of the opponent of `side` attacking `square`, or NoSquare. The step
 // sources are tried first, in their list order, then the first piece along each ray, in

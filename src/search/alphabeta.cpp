@@ -182,10 +182,11 @@ int Search::Quiescence(int side, int alpha, int beta, int ply) {
     }
     Move* list = moveLists[ply];
     // The board stays the same through the generation and the scoring: its occupancy is
-    // worked out once for both.
-    const Occupancy occupancy = OccupancyOf(position.board);
+    // worked out once for both, and its sliders once for all the exchange estimates.
+    Occupancy occupancy = OccupancyOf(position.board);
     const int count = GenerateCaptures(side, position.board, occupancy, list);
     if (count == 0) return standPat;
+    occupancy.sliders = SliderSquares(position.board);
     ScoreByExchange(side, occupancy, list, count);
 
     // Alpha is at least the stand pat from here on, so every move but the first in order is

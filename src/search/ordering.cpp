@@ -39,6 +39,7 @@ int HistoryScore(const History& history, const Move& move) {
 bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move& move) {
     if (attackMapNode != node) {
         occupancy = OccupancyOf(position.board);
+        occupancy.sliders = SliderSquares(position.board);
         opponentAttacks = AttackedSquares(side, position.board, occupancy);
         attackMapNode = node;
     }

@@ -81,12 +81,24 @@ TEST(Position, InvariantsHoldOverRandomGames) {
         for (int ply = 0; ply < 150 && (count = GenerateLegalMoves(side, p, moves)) > 0; ++ply) {
             std::memcpy(&saved, &p, sizeof saved);
             const std::string at = WriteSfen(saved, side) + " move ";
-            // The opponent's attack map agrees with the attack test on every square.
+            // The opponent's attack map agrees with the attack test on every square, and so
+            // does the attack test looking only along the rays that hold a slider.
             const SquareSet attacked = AttackedSquares(side, p.board);
-            for (int sq = 0; sq < SquareCount; ++sq)
+            Occupancy narrowed = OccupancyOf(p.board);
+            narrowed.sliders = SliderSquares(p.board);
+            for (int sq = 0; sq < SquareCount; ++sq) {
+                const int kind = AbsCode(p.board[sq]);
+                ASSERT_EQ(Contains(narrowed.sliders, sq), kind == Lance || kind == Bishop ||
+                                                              kind == Rook || kind == Horse ||
+                                                              kind == Dragon)
+                    << at << sq;
                 ASSERT_EQ((attacked & SquareBit(sq)) != 0,
                           FindAttacker(side, p.board, sq) != NoSquare)
                     << at << sq;
+                ASSERT_EQ(FindAttacker(side, p.board, sq, narrowed),
+                          FindAttacker(side, p.board, sq))
+                    << at << sq;
+            }
             for (const Move& m : std::span(moves, count)) {
                 const bool safe = TargetStaysUnattacked(side, p.board, attacked, m);
                 const int gives = GivesCheck(side, p, m);
