@@ -169,12 +169,17 @@ SquareSet AttackedSquares(int side, const PieceCode* board) {
 SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy) {
     const int enemy = 1 - side;
     SquareSet attacked = 0;
-    SquareSet pieces = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
-    for (; pieces != 0; pieces &= pieces - 1) {
+    const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    // The steps of every piece first, then the slides of the few sliders: one loop that did
+    // both would mispredict the end of the slides at most pieces.
+    for (SquareSet pieces = enemies; pieces != 0; pieces &= pieces - 1) {
+        const int n = LowestSquare(pieces);
+        const int pattern = StepPatternOfKind[AbsCode(board[n])];
+        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
+    }
+    for (SquareSet pieces = enemies & occupancy.sliders; pieces != 0; pieces &= pieces - 1) {
         const int n = LowestSquare(pieces);
         const int kind = AbsCode(board[n]);
-        const int pattern = StepPatternOfKind[kind];
-        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
         // A slider attacks along each of its lines up to the first piece, that one included.
         for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
             const int dir = __builtin_ctz(dirs);
