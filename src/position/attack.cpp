@@ -9,16 +9,6 @@ namespace mirabel {
 
 namespace {
 
-// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
-// of the others its highest.
-constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
-
-inline int HighestSquare(SquareSet set) {
-    const auto high = static_cast<std::uint64_t>(set >> 64);
-    return high != 0 ? 127 - __builtin_clzll(high)
-                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
-}
-
 // First occupied square of `occupied` along a ray from `from`, or NoSquare.
 inline int FirstOccupied(SquareSet occupied, int direction, int from) {
     const SquareSet along = RaySet[direction][from] & occupied;

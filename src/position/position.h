@@ -277,6 +277,17 @@ inline int LowestSquare(SquareSet set) {
                     : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
 }
 
+// The highest square of a set that is not empty.
+inline int HighestSquare(SquareSet set) {
+    const auto high = static_cast<std::uint64_t>(set >> 64);
+    return high != 0 ? 127 - __builtin_clzll(high)
+                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
+}
+
+// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
+// of the others its highest.
+constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
+
 // The occupied squares of a board, those of them that hold a piece of side 1, and squares among
 // which every lance, bishop, rook, horse and dragon of either side stands: FindAttacker looks
 // only along the rays that hold one of the opponent's. OccupancyOf leaves every occupied square
