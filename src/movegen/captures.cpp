@@ -16,59 +16,41 @@ static int GenerateStepCaptures(int side, const PieceCode* board, SquareSet enem
     return n;
 }
 
-static int GenerateLanceCaptures(int side, const PieceCode* board, int square, Move* out) {
-    const SquareList& ray = Ray[side == 0 ? North : South][square];
-    if (ray.count == 0 || !IsEnemy(side, board[ray.squares[0]])) return 0;
-    return WriteStepRecords(side, board, square, ray.squares[0], out);
-}
+namespace {
+
+// What the quiescence generator lists for each kind: the captures of a step pattern (-1: none;
+// a lance captures only on the square ahead, as a pawn does), and all the moves of its slides.
+enum Slides : std::uint8_t { NoSlides, BishopSlides, RookSlides };
+constexpr std::int8_t CapturePattern[16] = {
+    -1,          PawnPattern, PawnPattern, KnightPattern,     SilverPattern,
+    GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
+    GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
+    -1};
+constexpr Slides SlidesOfKind[16] = {
+    NoSlides, NoSlides, NoSlides, NoSlides, NoSlides, NoSlides,     BishopSlides, RookSlides,
+    NoSlides, NoSlides, NoSlides, NoSlides, NoSlides, BishopSlides, RookSlides,   NoSlides};
+
+}  // namespace
 
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
+    return GenerateCaptures(side, board, OccupancyOf(board), out);
+}
+
+int GenerateCaptures(int side, const PieceCode* board, const Occupancy& occupancy, Move* out) {
     int n = 0;
-    const Occupancy occupancy = OccupancyOf(board);
     const SquareSet enemies = occupancy.PiecesOf(1 - side);
     // The side's pieces in square order.
     for (SquareSet pieces = occupancy.PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
         const int sq = LowestSquare(pieces);
-        switch (AbsCode(board[sq])) {
-            case Pawn:
-                n += GenerateStepCaptures(side, board, enemies, PawnPattern, sq, out + n);
-                break;
-            case Lance:
-                n += GenerateLanceCaptures(side, board, sq, out + n);
-                break;
-            case Knight:
-                n += GenerateStepCaptures(side, board, enemies, KnightPattern, sq, out + n);
-                break;
-            case Silver:
-                n += GenerateStepCaptures(side, board, enemies, SilverPattern, sq, out + n);
-                break;
-            case Gold:
-            case ProPawn:
-            case ProLance:
-            case ProKnight:
-            case ProSilver:
-                n += GenerateStepCaptures(side, board, enemies, GoldPattern, sq, out + n);
-                break;
-            case Bishop:
-                n += GenerateBishopMoves(side, board, sq, out + n);
-                break;
-            case Rook:
-                n += GenerateRookMoves(side, board, sq, out + n);
-                break;
-            case King:
-                n += GenerateStepCaptures(side, board, enemies, KingPattern, sq, out + n);
-                break;
-            case Horse:
-                n += GenerateStepCaptures(side, board, enemies, OrthogonalPattern, sq, out + n);
-                n += GenerateBishopMoves(side, board, sq, out + n);
-                break;
-            case Dragon:
-                n += GenerateStepCaptures(side, board, enemies, DiagonalPattern, sq, out + n);
-                n += GenerateRookMoves(side, board, sq, out + n);
-                break;
-            default:
-                break;
-        }
+        // Looked up rather than switched on: a jump by kind is mispredicted at most pieces.
+        const int kind = AbsCode(board[sq]);
+        const int pattern = CapturePattern[kind];
+        if (pattern >= 0) n += GenerateStepCaptures(side, board, enemies, pattern, sq, out + n);
+        const Slides slides = SlidesOfKind[kind];
+        if (slides == BishopSlides)
+            n += GenerateBishopMoves(side, board, sq, out + n);
+        else if (slides == RookSlides)
+            n += GenerateRookMoves(side, board, sq, out + n);
     }
     return n;
 }

@@ -32,7 +32,10 @@ inline Move MoveOnto(int side, const PieceCode* board, int from, int target) {
 
 }  // namespace
 
-static int GenerateMovesTo(int side, const PieceCode* board, int target, Move* out) {
+// The moves of the side's pieces but the king onto `target`; `occupied` is the board's
+// occupancy.
+static int GenerateMovesTo(int side, const PieceCode* board, SquareSet occupied, int target,
+                           Move* out) {
     int n = 0;
     const SquareList& sources = StepSources[1 - side][target];
     for (int i = 0; i < sources.count; ++i) {
@@ -42,18 +45,17 @@ static int GenerateMovesTo(int side, const PieceCode* board, int target, Move* o
         if (IsOwn(side, code) && kind != King && StepAttacks(side, kind, s, target))
             out[n++] = MoveOnto(side, board, s, target);
     }
+    // The first piece along each ray from the target, in direction order.
     const int behind = side == 0 ? South : North;
+#pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
         const SliderSet& set = dir == behind     ? ForwardSlider[side]
                                : dir < NorthWest ? RookSlider[side]
                                                  : BishopSlider[side];
-        const SquareList& ray = Ray[dir][target];
-        for (int i = 0; i < ray.count; ++i) {
-            const int s = ray.squares[i];
-            if (board[s] == 0) continue;
-            if (InSet(set, board[s])) out[n++] = MoveOnto(side, board, s, target);
-            break;
-        }
+        const SquareSet along = RaySet[dir][target] & occupied;
+        if (along == 0) continue;
+        const int s = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
+        if (InSet(set, board[s])) out[n++] = MoveOnto(side, board, s, target);
     }
     return n;
 }
@@ -112,7 +114,9 @@ int GenerateEvasions(int side, Position& position, Move* out) {
         board[csq] = checker;
         return n;
     }
-    n += GenerateMovesTo(side, board, csq, out + n);
+    // The blocker keeps the checker's square occupied: the board's occupancy is as before.
+    const SquareSet occupied = OccupancyOf(board).all;
+    n += GenerateMovesTo(side, board, occupied, csq, out + n);
 
     const int lo = ksq < csq ? ksq : csq;
     const int hi = ksq < csq ? csq : ksq;
@@ -121,7 +125,7 @@ int GenerateEvasions(int side, Position& position, Move* out) {
     int betweenCount = 0;
     if (step != 0) {
         for (int s = lo + step; s <= hi - step; s += step) {
-            n += GenerateMovesTo(side, board, s, out + n);
+            n += GenerateMovesTo(side, board, occupied, s, out + n);
             between[betweenCount++] = s;
         }
     }

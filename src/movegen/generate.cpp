@@ -70,42 +70,39 @@ int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out)
     return GenerateSlides(side, board, square, NorthWest, out);
 }
 
-static int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
-    const int code = board[square];
-    if (!IsOwn(side, code)) return 0;
-    switch (AbsCode(code)) {
-        case Pawn:
-            return GenerateStepMoves(side, board, PawnPattern, square, out);
-        case Lance:
-            return GenerateLanceMoves(side, board, square, out);
-        case Knight:
-            return GenerateStepMoves(side, board, KnightPattern, square, out);
-        case Silver:
-            return GenerateStepMoves(side, board, SilverPattern, square, out);
-        case Gold:
-        case ProPawn:
-        case ProLance:
-        case ProKnight:
-        case ProSilver:
-            return GenerateStepMoves(side, board, GoldPattern, square, out);
-        case Bishop:
-            return GenerateBishopMoves(side, board, square, out);
-        case Rook:
-            return GenerateRookMoves(side, board, square, out);
-        case King:
-            return GenerateStepMoves(side, board, KingPattern, square, out);
-        case Horse: {
-            const int n = GenerateStepMoves(side, board, OrthogonalPattern, square, out);
+namespace {
+
+// What the full generator lists for each kind, looked up rather than switched on (a jump by
+// kind is mispredicted at most pieces): the moves of a step pattern (-1: none), then those of
+// its slides.
+enum Slides : std::uint8_t { NoSlides, LanceSlide, BishopSlides, RookSlides };
+constexpr std::int8_t MovePattern[16] = {
+    -1,          PawnPattern, -1,          KnightPattern,     SilverPattern,
+    GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
+    GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
+    -1};
+constexpr Slides SlidesOfKind[16] = {
+    NoSlides, NoSlides, LanceSlide, NoSlides, NoSlides, NoSlides,     BishopSlides, RookSlides,
+    NoSlides, NoSlides, NoSlides,   NoSlides, NoSlides, BishopSlides, RookSlides,   NoSlides};
+
+int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
+    const int kind = AbsCode(board[square]);
+    const int pattern = MovePattern[kind];
+    int n = 0;
+    if (pattern >= 0) n = GenerateStepMoves(side, board, pattern, square, out);
+    switch (SlidesOfKind[kind]) {
+        case LanceSlide:
+            return n + GenerateLanceMoves(side, board, square, out + n);
+        case BishopSlides:
             return n + GenerateBishopMoves(side, board, square, out + n);
-        }
-        case Dragon: {
-            const int n = GenerateStepMoves(side, board, DiagonalPattern, square, out);
+        case RookSlides:
             return n + GenerateRookMoves(side, board, square, out + n);
-        }
         default:
-            return 0;
+            return n;
     }
 }
+
+}  // namespace
 
 static int GenerateDrops(int side, const Position& position, Move* out);
 

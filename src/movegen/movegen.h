@@ -31,6 +31,8 @@ int GenerateMoves(int side, const Position& position, Move* out);
 
 // Quiescence list: captures of stepping pieces and lances, every move of the sliders.
 int GenerateCaptures(int side, const PieceCode* board, Move* out);
+// The same, with the board's occupancy known.
+int GenerateCaptures(int side, const PieceCode* board, const Occupancy& occupancy, Move* out);
 
 // Check evasions: king moves, captures of the checker, interpositions. The position is
 // changed during the call and restored before it returns.

@@ -9,31 +9,31 @@ namespace mirabel {
 
 namespace {
 
-// First occupied square along a ray from `from`, or NoSquare.
-inline int FirstOccupied(const PieceCode* board, int direction, int from) {
-    const SquareList& ray = Ray[direction][from];
-    for (int i = 0; i < ray.count; ++i)
-        if (board[ray.squares[i]] != 0) return ray.squares[i];
-    return NoSquare;
+// First occupied square of `occupied` along a ray from `from`, or NoSquare.
+inline int FirstOccupied(SquareSet occupied, int direction, int from) {
+    const SquareSet along = RaySet[direction][from] & occupied;
+    if (along == 0) return NoSquare;
+    return Ascending[direction] ? LowestSquare(along) : HighestSquare(along);
 }
 
-inline bool RayEndsIn(const PieceCode* board, int direction, int from, const SliderSet& set) {
-    const int sq = FirstOccupied(board, direction, from);
+inline bool RayEndsIn(const PieceCode* board, SquareSet occupied, int direction, int from,
+                      const SliderSet& set) {
+    const int sq = FirstOccupied(occupied, direction, from);
     return sq != NoSquare && InSet(set, board[sq]);
 }
 
 // Whether a slider of `side` sees square k along the rays that a line relation names.
-bool SliderCheckAlong(int side, const PieceCode* board, int relation, int k) {
+bool SliderCheckAlong(int side, const PieceCode* board, SquareSet occupied, int relation, int k) {
     switch (relation) {
         case LineAhead:
-            return RayEndsIn(board, side == 0 ? South : North, k, ForwardSlider[side]);
+            return RayEndsIn(board, occupied, side == 0 ? South : North, k, ForwardSlider[side]);
         case LineOrthogonal:
-            return RayEndsIn(board, side == 0 ? North : South, k, RookSlider[side]) ||
-                   RayEndsIn(board, West, k, RookSlider[side]) ||
-                   RayEndsIn(board, East, k, RookSlider[side]);
+            return RayEndsIn(board, occupied, side == 0 ? North : South, k, RookSlider[side]) ||
+                   RayEndsIn(board, occupied, West, k, RookSlider[side]) ||
+                   RayEndsIn(board, occupied, East, k, RookSlider[side]);
         case LineDiagonal:
             for (int dir = NorthWest; dir <= SouthEast; ++dir)
-                if (RayEndsIn(board, dir, k, BishopSlider[side])) return true;
+                if (RayEndsIn(board, occupied, dir, k, BishopSlider[side])) return true;
             return false;
         default:
             return false;
@@ -62,10 +62,14 @@ constexpr unsigned SlideDirections[2][16] = {
     {0, 0, 1u << South, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
 };
 
+constexpr bool IsSliderKind(int kind) {
+    return kind == Lance || kind == Bishop || kind == Rook || kind == Horse || kind == Dragon;
+}
+
 }  // namespace
 
 Occupancy OccupancyOf(const PieceCode* board) {
-    Occupancy occupancy{0, 0};
+    Occupancy occupancy{0, 0, 0};
 #ifdef __SSE2__
     // Sixteen squares at a time: the empty ones compare equal to zero, and the sign bits are
     // side 1's pieces.
@@ -86,22 +90,34 @@ Occupancy OccupancyOf(const PieceCode* board) {
         if (board[sq] < 0) occupancy.side1 |= SquareBit(sq);
     }
 #endif
+    // Every piece may be a slider until SliderSquares says which are.
+    occupancy.sliders = occupancy.all;
     return occupancy;
 }
 
-namespace {
-
-// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
-// of the others its highest.
-constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
-
-inline int HighestSquare(SquareSet set) {
-    const auto high = static_cast<std::uint64_t>(set >> 64);
-    return high != 0 ? 127 - __builtin_clzll(high)
-                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
+SquareSet SliderSquares(const PieceCode* board) {
+    SquareSet sliders = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (int first = 0; first < 80; first += 16) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
+        // The kind as an unsigned byte: the smaller of the code and its negation.
+        const __m128i kinds = _mm_min_epu8(cells, _mm_sub_epi8(zero, cells));
+        const __m128i slides =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Lance)),
+                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Bishop))),
+                         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Rook)),
+                                                   _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Horse))),
+                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Dragon))));
+        sliders |= SquareSet{static_cast<unsigned>(_mm_movemask_epi8(slides))} << first;
+    }
+    if (IsSliderKind(AbsCode(board[80]))) sliders |= SquareBit(80);
+#else
+    for (int sq = 0; sq < SquareCount; ++sq)
+        if (IsSliderKind(AbsCode(board[sq]))) sliders |= SquareBit(sq);
+#endif
+    return sliders;
 }
-
-}  // namespace
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
     const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
@@ -117,10 +133,13 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
         const int n = knights.squares[i];
         if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
-    if ((LinesThrough[square] & enemies) == 0) return NoSquare;
+    // Only the rays holding one of the opponent's sliders can hold an attacker.
+    const SquareSet sliders = LinesThrough[square] & enemies & occupancy.sliders;
+    if (sliders == 0) return NoSquare;
     const bool* const* sets = AttackerSets[side];
 #pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
+        if ((RaySet[dir][square] & sliders) == 0) continue;
         const SquareSet along = RaySet[dir][square] & occupancy.all;
         if (along == 0) continue;
         const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
@@ -134,15 +153,23 @@ int FindAttacker(int side, const PieceCode* board, int square) {
 }
 
 SquareSet AttackedSquares(int side, const PieceCode* board) {
+    return AttackedSquares(side, board, OccupancyOf(board));
+}
+
+SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy) {
     const int enemy = 1 - side;
-    const Occupancy occupancy = OccupancyOf(board);
     SquareSet attacked = 0;
-    SquareSet pieces = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
-    for (; pieces != 0; pieces &= pieces - 1) {
+    const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
+    // The steps of every piece first, then the slides of the few sliders: one loop that did
+    // both would mispredict the end of the slides at most pieces.
+    for (SquareSet pieces = enemies; pieces != 0; pieces &= pieces - 1) {
+        const int n = LowestSquare(pieces);
+        const int pattern = StepPatternOfKind[AbsCode(board[n])];
+        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
+    }
+    for (SquareSet pieces = enemies & occupancy.sliders; pieces != 0; pieces &= pieces - 1) {
         const int n = LowestSquare(pieces);
         const int kind = AbsCode(board[n]);
-        const int pattern = StepPatternOfKind[kind];
-        if (pattern >= 0) attacked |= StepTargetSet[enemy][pattern][n];
         // A slider attacks along each of its lines up to the first piece, that one included.
         for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
             const int dir = __builtin_ctz(dirs);
@@ -158,13 +185,18 @@ SquareSet AttackedSquares(int side, const PieceCode* board) {
 }
 
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move) {
+    return TargetStaysUnattacked(side, board, OccupancyOf(board), attacked, move);
+}
+
+bool TargetStaysUnattacked(int side, const PieceCode* board, const Occupancy& occupancy,
+                           SquareSet attacked, const Move& move) {
     if (Contains(attacked, move.to)) return false;
     if (move.from < 0) return true;
     // Between the target and the origin the line is empty (a slide's path, or no square at
     // all), so what the origin hid is the first piece beyond it.
     const int dir = DirectionBetween[move.to][move.from];
     if (dir < 0) return true;
-    const int n = FirstOccupied(board, dir, move.from);
+    const int n = FirstOccupied(occupancy.all, dir, move.from);
     return n == NoSquare || !AttackerSets[side][dir][board[n] + 15];
 }
 
@@ -194,6 +226,12 @@ bool GivesCheck(int side, Position& position, const Move& move) {
     }
     if (StepAttacks(side, kind, to, k)) return true;
 
+    // Only a slider on a line through the king can give check: through the origin it left, or
+    // the moved piece itself on its target.
+    const int fromRelation = move.from >= 0 ? LineRelation[side][move.from][k] : NoLine;
+    const int toRelation = LineRelation[side][to][k];
+    if (fromRelation == NoLine && toRelation == NoLine) return false;
+
     const PieceCode savedTo = board[to];
     PieceCode savedFrom = 0;
     board[to] = static_cast<PieceCode>(SignOf(side) * kind);
@@ -201,9 +239,9 @@ bool GivesCheck(int side, Position& position, const Move& move) {
         savedFrom = board[move.from];
         board[move.from] = 0;
     }
-    bool check =
-        move.from >= 0 && SliderCheckAlong(side, board, LineRelation[side][move.from][k], k);
-    if (!check) check = SliderCheckAlong(side, board, LineRelation[side][to][k], k);
+    const SquareSet occupied = OccupancyOf(board).all;
+    bool check = SliderCheckAlong(side, board, occupied, fromRelation, k);
+    if (!check) check = SliderCheckAlong(side, board, occupied, toRelation, k);
     if (move.from >= 0) board[move.from] = savedFrom;
     board[to] = savedTo;
     return check;

@@ -18,12 +18,14 @@ namespace {
 // The capture sequence on t, the mover's piece already standing there: each side recaptures
 // with the first attacker found, at most 10 times. Returns the balance from the mover's view
 // and sets `captures` to the number of captures made.
-std::int32_t CaptureSequence(int side, PieceCode* board, int t, int& captures) {
+// `occupancy` is the board's with the mover's origin emptied; what stands on t is never looked
+// at.
+std::int32_t CaptureSequence(int side, PieceCode* board, int t, Occupancy occupancy,
+                             int& captures) {
     int s = side;
     int sign = 1;
     std::int32_t total = 0;
-    // Each capture only empties the capturer's square (what stands on t is never looked at).
-    Occupancy occupancy = OccupancyOf(board);
+    // Each capture only empties the capturer's square.
     for (captures = 0; captures < 10; ++captures) {
         const int n = FindAttacker(s, board, t, occupancy);
         if (n == NoSquare) break;
@@ -33,6 +35,7 @@ std::int32_t CaptureSequence(int side, PieceCode* board, int t, int& captures) {
         board[n] = 0;
         occupancy.all &= ~SquareBit(n);
         occupancy.side1 &= ~SquareBit(n);
+        occupancy.sliders &= ~SquareBit(n);
         sign = -sign;
         s = 1 - s;
     }
@@ -42,6 +45,11 @@ std::int32_t CaptureSequence(int side, PieceCode* board, int t, int& captures) {
 }  // namespace
 
 std::int32_t ExchangeScore(int side, Position& position, const Move& move) {
+    return ExchangeScore(side, position, move, OccupancyOf(position.board));
+}
+
+std::int32_t ExchangeScore(int side, Position& position, const Move& move,
+                           const Occupancy& occupancy) {
     // Only the board changes during the sequence, so only the board is saved.
     PieceCode saved[SquareCount];
     std::memcpy(saved, position.board, sizeof saved);
@@ -53,20 +61,26 @@ std::int32_t ExchangeScore(int side, Position& position, const Move& move) {
     } else {
         board[t] = static_cast<PieceCode>(SignOf(side) * -move.from);
     }
+    Occupancy after = occupancy;
+    if (move.from >= 0) {
+        after.all &= ~SquareBit(move.from);
+        after.side1 &= ~SquareBit(move.from);
+        after.sliders &= ~SquareBit(move.from);
+    }
     int captures = 0;
-    const std::int32_t total = CaptureSequence(side, board, t, captures);
+    const std::int32_t total = CaptureSequence(side, board, t, after, captures);
     std::memcpy(position.board, saved, sizeof saved);
     return total;
 }
 
-DropExchange DropExchangeOn(int side, Position& position, int square) {
+DropExchange DropExchangeOn(int side, Position& position, int square, const Occupancy& occupancy) {
     PieceCode saved[SquareCount];
     std::memcpy(saved, position.board, sizeof saved);
     // Any piece of the side stands in for the dropped one: attackers ignore what stands on the
     // square, and only the first capture looks at its value.
     position.board[square] = static_cast<PieceCode>(SignOf(side) * Gold);
     int captures = 0;
-    const std::int32_t total = CaptureSequence(side, position.board, square, captures);
+    const std::int32_t total = CaptureSequence(side, position.board, square, occupancy, captures);
     std::memcpy(position.board, saved, sizeof saved);
     return DropExchange{captures > 0, captures > 0 ? total + ExchangeValue[Gold] : 0};
 }

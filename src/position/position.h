@@ -277,13 +277,30 @@ inline int LowestSquare(SquareSet set) {
                     : 64 + __builtin_ctzll(static_cast<std::uint64_t>(set >> 64));
 }
 
-// The occupied squares of a board, and those of them that hold a piece of side 1.
+// The highest square of a set that is not empty.
+inline int HighestSquare(SquareSet set) {
+    const auto high = static_cast<std::uint64_t>(set >> 64);
+    return high != 0 ? 127 - __builtin_clzll(high)
+                     : 63 - __builtin_clzll(static_cast<std::uint64_t>(set));
+}
+
+// Directions in which square numbers grow: the nearest square of such a ray is its lowest bit,
+// of the others its highest.
+constexpr bool Ascending[DirectionCount] = {false, true, false, true, false, false, true, true};
+
+// The occupied squares of a board, those of them that hold a piece of side 1, and squares among
+// which every lance, bishop, rook, horse and dragon of either side stands: FindAttacker looks
+// only along the rays that hold one of the opponent's. OccupancyOf leaves every occupied square
+// in `sliders`; a caller testing many squares of one board narrows it with SliderSquares.
 struct Occupancy {
     SquareSet all;
     SquareSet side1;
+    SquareSet sliders;
     SquareSet PiecesOf(int side) const { return side == 0 ? all & ~side1 : side1; }
 };
 Occupancy OccupancyOf(const PieceCode* board);
+// The squares holding a lance, bishop, rook, horse or dragon of either side.
+SquareSet SliderSquares(const PieceCode* board);
 
 // Square of a piece of the opponent of `side` attacking `square`, or NoSquare. The step
 // sources are tried first, in their list order, then the first piece along each ray, in
@@ -294,10 +311,15 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
 // Every square for which FindAttacker(side, board, square) would find an attacker: all the
 // squares the opponent's pieces attack, in one pass over those pieces.
 SquareSet AttackedSquares(int side, const PieceCode* board);
+// The same, with the board's occupancy known.
+SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy);
 // Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
 // the move's ExchangeScore is 0. `attacked` is AttackedSquares of the position before the
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move);
+// The same, with the occupancy of the board before the move known.
+bool TargetStaysUnattacked(int side, const PieceCode* board, const Occupancy& occupancy,
+                           SquareSet attacked, const Move& move);
 // Whether an opponent's slider attacks `side`'s king along the line from it through `from`
 // once a piece of `side` has left `from` for `to`: on the board before the move or after it.
 bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from, int to);
@@ -335,6 +357,10 @@ constexpr detail::SignedTable PromotionGain = detail::MakeSignedTable(detail::Pr
 std::int32_t MaterialBalance(int side, const Position& position);
 // Static estimate of the capture sequence the move starts on its target square.
 std::int32_t ExchangeScore(int side, Position& position, const Move& move);
+// The same, with the occupancy of the board before the move known: a node scoring many moves
+// works it out once.
+std::int32_t ExchangeScore(int side, Position& position, const Move& move,
+                           const Occupancy& occupancy);
 
 // The estimate of a drop on a square splits into the dropped piece's value, lost at the first
 // recapture, and the rest of the sequence, which does not depend on the kind dropped: the
@@ -343,7 +369,8 @@ struct DropExchange {
     bool attacked;
     std::int32_t rest;
 };
-DropExchange DropExchangeOn(int side, Position& position, int square);
+// `occupancy` is the board's before the drop.
+DropExchange DropExchangeOn(int side, Position& position, int square, const Occupancy& occupancy);
 
 // ---------------------------------------------------------------------------------------------
 // SFEN

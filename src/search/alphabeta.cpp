@@ -42,12 +42,13 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
 }
 
 // Quiescence's ordering score: the exchange estimate, or LosingExchange for a losing one.
-void Search::ScoreByExchange(int side, Move* list, int count) {
+void Search::ScoreByExchange(int side, const Occupancy& occupancy, Move* list, int count) {
     const bool useMap = count >= AttackMapFromMoves;
-    const SquareSet attacked = useMap ? AttackedSquares(side, position.board) : 0;
+    const SquareSet attacked = useMap ? AttackedSquares(side, position.board, occupancy) : 0;
     for (int i = 0; i < count; ++i) {
-        const bool safe = useMap && TargetStaysUnattacked(side, position.board, attacked, list[i]);
-        const int exchange = safe ? 0 : ExchangeScore(side, position, list[i]);
+        const bool safe =
+            useMap && TargetStaysUnattacked(side, position.board, occupancy, attacked, list[i]);
+        const int exchange = safe ? 0 : ExchangeScore(side, position, list[i], occupancy);
         list[i].score = exchange < 0 ? LosingExchange : exchange;
     }
 }
@@ -180,9 +181,13 @@ int Search::Quiescence(int side, int alpha, int beta, int ply) {
         alpha = standPat;
     }
     Move* list = moveLists[ply];
-    const int count = GenerateCaptures(side, position.board, list);
+    // The board stays the same through the generation and the scoring: its occupancy is
+    // worked out once for both, and its sliders once for all the exchange estimates.
+    Occupancy occupancy = OccupancyOf(position.board);
+    const int count = GenerateCaptures(side, position.board, occupancy, list);
     if (count == 0) return standPat;
-    ScoreByExchange(side, list, count);
+    occupancy.sliders = SliderSquares(position.board);
+    ScoreByExchange(side, occupancy, list, count);
 
     // Alpha is at least the stand pat from here on, so every move but the first in order is
     // searched only if it gains material (a capture or a promotion) and does not lose the

@@ -38,21 +38,24 @@ int HistoryScore(const History& history, const Move& move) {
 
 bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move& move) {
     if (attackMapNode != node) {
-        opponentAttacks = AttackedSquares(side, position.board);
+        occupancy = OccupancyOf(position.board);
+        occupancy.sliders = SliderSquares(position.board);
+        opponentAttacks = AttackedSquares(side, position.board, occupancy);
         attackMapNode = node;
     }
-    return TargetStaysUnattacked(side, position.board, opponentAttacks, move);
+    return TargetStaysUnattacked(side, position.board, occupancy, opponentAttacks, move);
 }
 
 int MoveScorer::CaptureExchangeScore(int side, Position& position, const Move& move) {
-    return TargetStaysSafe(side, position, move) ? 0 : ExchangeScore(side, position, move);
+    return TargetStaysSafe(side, position, move) ? 0
+                                                 : ExchangeScore(side, position, move, occupancy);
 }
 
 int MoveScorer::DropExchangeScore(int side, Position& position, const Move& move) {
     const int t = move.to;
     if (TargetStaysSafe(side, position, move)) return 0;
     if (dropEstimateNode[t] != node) {
-        dropEstimate[t] = DropExchangeOn(side, position, t);
+        dropEstimate[t] = DropExchangeOn(side, position, t, occupancy);
         dropEstimateNode[t] = node;
     }
     return dropEstimate[t].attacked ? dropEstimate[t].rest - ExchangeValue[-move.from] : 0;

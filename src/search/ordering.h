@@ -71,6 +71,7 @@ class MoveScorer {
     // estimate of 0 without running the capture sequence.
     std::uint64_t attackMapNode = 0;
     SquareSet opponentAttacks = 0;
+    Occupancy occupancy{0, 0, 0};  // the board's, worked out with the attack map
 
     int BaseScore(const Move& move, const OrderingMoves& known);
     bool TargetStaysSafe(int side, const Position& position, const Move& move);

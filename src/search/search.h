@@ -223,7 +223,7 @@ class Search {
     int Quiescence(int side, int alpha, int beta, int ply);
     int NullMoveScore(int side, int beta, int depth, int ply);
     bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known);
-    void ScoreByExchange(int side, Move* list, int count);
+    void ScoreByExchange(int side, const Occupancy& occupancy, Move* list, int count);
     int CaptureGain(const Move& move) const;
     void UpdateVariation(int ply, const Move& move);
     void ClearMoveTables();

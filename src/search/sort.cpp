@@ -5,7 +5,7 @@ namespace mirabel {
 
 namespace {
 
-constexpr int SortRun = 8;
+constexpr int SortRun = 16;
 
 void InsertionSort(Move* moves, int count) {
     for (int i = 1; i < count; ++i) {

@@ -81,12 +81,24 @@ TEST(Position, InvariantsHoldOverRandomGames) {
         for (int ply = 0; ply < 150 && (count = GenerateLegalMoves(side, p, moves)) > 0; ++ply) {
             std::memcpy(&saved, &p, sizeof saved);
             const std::string at = WriteSfen(saved, side) + " move ";
-            // The opponent's attack map agrees with the attack test on every square.
+            // The opponent's attack map agrees with the attack test on every square, and so
+            // does the attack test looking only along the rays that hold a slider.
             const SquareSet attacked = AttackedSquares(side, p.board);
-            for (int sq = 0; sq < SquareCount; ++sq)
+            Occupancy narrowed = OccupancyOf(p.board);
+            narrowed.sliders = SliderSquares(p.board);
+            for (int sq = 0; sq < SquareCount; ++sq) {
+                const int kind = AbsCode(p.board[sq]);
+                ASSERT_EQ(Contains(narrowed.sliders, sq), kind == Lance || kind == Bishop ||
+                                                              kind == Rook || kind == Horse ||
+                                                              kind == Dragon)
+                    << at << sq;
                 ASSERT_EQ((attacked & SquareBit(sq)) != 0,
                           FindAttacker(side, p.board, sq) != NoSquare)
                     << at << sq;
+                ASSERT_EQ(FindAttacker(side, p.board, sq, narrowed),
+                          FindAttacker(side, p.board, sq))
+                    << at << sq;
+            }
             for (const Move& m : std::span(moves, count)) {
                 const bool safe = TargetStaysUnattacked(side, p.board, attacked, m);
                 const int gives = GivesCheck(side, p, m);
@@ -131,6 +143,10 @@ void ExpectProbes(Function function, Probes probes) {
     }
 }
 
+// The overload of ExchangeScore that works out the occupancy itself.
+constexpr auto ExchangeScoreOfMove =
+    static_cast<std::int32_t (*)(int, Position&, const Move&)>(ExchangeScore);
+
 // GivesCheck and ExchangeScore of a move in USI text.
 template <auto Of>
 int MoveProbe(int side, Position& p, const char* move) {
@@ -165,7 +181,7 @@ TEST(Position, ExchangeFollowsTheRecaptures) {
     int side = 0;
     EXPECT_EQ(MaterialBalance(0, FromSfen("4k4/9/9/9/4+r4/9/9/2+P6/4K4 b 2Ng 1", side)),
               534 - 945 + 2 * 257 - 444);
-    ExpectProbes(MoveProbe<ExchangeScore>,
+    ExpectProbes(MoveProbe<ExchangeScoreOfMove>,
                  {// A pawn takes the silver, a gold takes back; the promotion is not lost.
                   {"k8/4p4/9/5S3/9/9/9/9/8K b - 1", "4d5c+", -738},
                   {"k8/4p4/9/3G1S3/9/9/9/9/8K b - 1", "4d5c+", -564},
