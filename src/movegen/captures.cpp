@@ -19,16 +19,13 @@ static int GenerateStepCaptures(int side, const PieceCode* board, SquareSet enem
 namespace {
 
 // What the quiescence generator lists for each kind: the captures of a step pattern (-1: none;
-// a lance captures only on the square ahead, as a pawn does), and all the moves of its slides.
-enum Slides : std::uint8_t { NoSlides, BishopSlides, RookSlides };
+// a lance captures only on the square ahead, as a pawn does), then all the moves of its bishop
+// or rook slides.
 constexpr std::int8_t CapturePattern[16] = {
     -1,          PawnPattern, PawnPattern, KnightPattern,     SilverPattern,
     GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
     GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
     -1};
-constexpr Slides SlidesOfKind[16] = {
-    NoSlides, NoSlides, NoSlides, NoSlides, NoSlides, NoSlides,     BishopSlides, RookSlides,
-    NoSlides, NoSlides, NoSlides, NoSlides, NoSlides, BishopSlides, RookSlides,   NoSlides};
 
 }  // namespace
 

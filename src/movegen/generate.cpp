@@ -72,18 +72,13 @@ int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out)
 
 namespace {
 
-// What the full generator lists for each kind, looked up rather than switched on (a jump by
-// kind is mispredicted at most pieces): the moves of a step pattern (-1: none), then those of
-// its slides.
-enum Slides : std::uint8_t { NoSlides, LanceSlide, BishopSlides, RookSlides };
+// What the full generator lists for each kind: the moves of a step pattern (-1: none), then
+// those of its slides (SlidesOfKind).
 constexpr std::int8_t MovePattern[16] = {
     -1,          PawnPattern, -1,          KnightPattern,     SilverPattern,
     GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
     GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
     -1};
-constexpr Slides SlidesOfKind[16] = {
-    NoSlides, NoSlides, LanceSlide, NoSlides, NoSlides, NoSlides,     BishopSlides, RookSlides,
-    NoSlides, NoSlides, NoSlides,   NoSlides, NoSlides, BishopSlides, RookSlides,   NoSlides};
 
 int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
     const int kind = AbsCode(board[square]);
