@@ -12,16 +12,11 @@
 
 namespace mirabel {
 
-namespace {
-
-// A whole number, possibly negative (some front ends send a clock that has run out as one).
 bool ReadNumber(std::string_view word, std::int64_t& value) {
     const char* end = word.data() + word.size();
     const auto [stop, error] = std::from_chars(word.data(), end, value);
     return error == std::errc() && stop == end;
 }
-
-}  // namespace
 
 GoLimits ReadGoCommand(const std::vector<std::string_view>& words, std::string& refusal) {
     GoLimits limits;

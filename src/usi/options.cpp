@@ -1,5 +1,4 @@
 // The engine's options: the "option" lines of the reply to "usi" and "setoption".
-#include <charconv>
 
 #include "usi/usi.h"
 
@@ -20,12 +19,6 @@ constexpr SpinOption SpinOptions[] = {
     {"NetworkDelay", &EngineOptions::networkDelay, DefaultNetworkDelay, 0, 10000},
 };
 
-bool ReadInt(std::string_view word, int& value) {
-    const char* end = word.data() + word.size();
-    const auto [stop, error] = std::from_chars(word.data(), end, value);
-    return error == std::errc() && stop == end;
-}
-
 }  // namespace
 
 std::vector<std::string> OptionLines() {
@@ -45,12 +38,12 @@ std::string ApplySetOption(const std::vector<std::string_view>& words, EngineOpt
     const bool hasValue = words.size() == 5 && words[3] == "value";
     for (const SpinOption& option : SpinOptions) {
         if (name != option.name) continue;
-        int value = 0;
-        if (!hasValue || !ReadInt(words[4], value) || value < option.min || value > option.max)
+        std::int64_t value = 0;
+        if (!hasValue || !ReadNumber(words[4], value) || value < option.min || value > option.max)
             return std::string("setoption refused: ") + option.name +
                    " takes a whole number from " + std::to_string(option.min) + " to " +
                    std::to_string(option.max);
-        options.*option.field = value;
+        options.*option.field = static_cast<int>(value);
         return "";
     }
     if (name == "USI_Ponder") {

@@ -180,6 +180,10 @@ struct GoLimits {
     bool ponder = false;
     bool mate = false;
 };
+// A whole number, possibly negative (some front ends send a clock that has run out as one);
+// false for anything else, an out-of-range number included.
+bool ReadNumber(std::string_view word, std::int64_t& value);
+
 // Reads the words after "go". Fields that cannot be read are skipped and named in `refusal`.
 GoLimits ReadGoCommand(const std::vector<std::string_view>& words, std::string& refusal);
 
