@@ -128,10 +128,11 @@ int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& 
         const int n = LowestSquare(near);
         if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
     }
+    // Squares out of the occupancy are taken as empty, whatever the board still holds there.
     const SquareList& knights = KnightSources[side][square];
     for (int i = 0; i < knights.count; ++i) {
         const int n = knights.squares[i];
-        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+        if (Contains(enemies, n) && ((stepMask[board[n] + 15] >> (n - square + 20)) & 1)) return n;
     }
     // Only the rays holding one of the opponent's sliders can hold an attacker.
     const SquareSet sliders = LinesThrough[square] & enemies & occupancy.sliders;

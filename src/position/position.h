@@ -306,7 +306,9 @@ SquareSet SliderSquares(const PieceCode* board);
 // sources are tried first, in their list order, then the first piece along each ray, in
 // direction order.
 int FindAttacker(int side, const PieceCode* board, int square);
-// The same, with the board's occupancy known (for tests repeated on one board).
+// The same, with the board's occupancy known (for tests repeated on one board). A square the
+// occupancy leaves out counts as empty whatever the board holds there, and the square tested
+// is never looked at: an exchange estimate plays its captures on the occupancy alone.
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy);
 // Every square for which FindAttacker(side, board, square) would find an attacker: all the
 // squares the opponent's pieces attack, in one pass over those pieces.
@@ -356,10 +358,10 @@ constexpr detail::SignedTable PromotionGain = detail::MakeSignedTable(detail::Pr
 
 std::int32_t MaterialBalance(int side, const Position& position);
 // Static estimate of the capture sequence the move starts on its target square.
-std::int32_t ExchangeScore(int side, Position& position, const Move& move);
+std::int32_t ExchangeScore(int side, const Position& position, const Move& move);
 // The same, with the occupancy of the board before the move known: a node scoring many moves
 // works it out once.
-std::int32_t ExchangeScore(int side, Position& position, const Move& move,
+std::int32_t ExchangeScore(int side, const Position& position, const Move& move,
                            const Occupancy& occupancy);
 
 // The estimate of a drop on a square splits into the dropped piece's value, lost at the first
@@ -370,7 +372,8 @@ struct DropExchange {
     std::int32_t rest;
 };
 // `occupancy` is the board's before the drop.
-DropExchange DropExchangeOn(int side, Position& position, int square, const Occupancy& occupancy);
+DropExchange DropExchangeOn(int side, const Position& position, int square,
+                            const Occupancy& occupancy);
 
 // ---------------------------------------------------------------------------------------------
 // SFEN

@@ -46,12 +46,12 @@ bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move&
     return TargetStaysUnattacked(side, position.board, occupancy, opponentAttacks, move);
 }
 
-int MoveScorer::CaptureExchangeScore(int side, Position& position, const Move& move) {
+int MoveScorer::CaptureExchangeScore(int side, const Position& position, const Move& move) {
     return TargetStaysSafe(side, position, move) ? 0
                                                  : ExchangeScore(side, position, move, occupancy);
 }
 
-int MoveScorer::DropExchangeScore(int side, Position& position, const Move& move) {
+int MoveScorer::DropExchangeScore(int side, const Position& position, const Move& move) {
     const int t = move.to;
     if (TargetStaysSafe(side, position, move)) return 0;
     if (dropEstimateNode[t] != node) {

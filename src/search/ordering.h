@@ -75,8 +75,8 @@ class MoveScorer {
 
     int BaseScore(const Move& move, const OrderingMoves& known);
     bool TargetStaysSafe(int side, const Position& position, const Move& move);
-    int CaptureExchangeScore(int side, Position& position, const Move& move);
-    int DropExchangeScore(int side, Position& position, const Move& move);
+    int CaptureExchangeScore(int side, const Position& position, const Move& move);
+    int DropExchangeScore(int side, const Position& position, const Move& move);
 };
 
 // Stable sort of a move list, descending by score.

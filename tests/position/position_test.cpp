@@ -145,7 +145,7 @@ void ExpectProbes(Function function, Probes probes) {
 
 // The overload of ExchangeScore that works out the occupancy itself.
 constexpr auto ExchangeScoreOfMove =
-    static_cast<std::int32_t (*)(int, Position&, const Move&)>(ExchangeScore);
+    static_cast<std::int32_t (*)(int, const Position&, const Move&)>(ExchangeScore);
 
 // GivesCheck and ExchangeScore of a move in USI text.
 template <auto Of>
