@@ -1,4 +1,7 @@
 // The principal-variation alpha-beta search and the quiescence search.
+#include <algorithm>
+#include <climits>
+
 #include "search/search.h"
 
 namespace mirabel {
@@ -31,14 +34,45 @@ void Search::UpdateVariation(int ply, const Move& move) {
     pv[ply + 1][ply + 1].from = NoMove;
 }
 
-// Scores every move for ordering; returns false when a move can capture the king.
-bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known) {
+// Scores every move for ordering; returns false when a move can capture the king. The
+// exchange estimates of captures and drops are left pending when the node's first move is
+// known without them: when a move scores higher than any of theirs could. CompleteScores must
+// then run before a second move is picked.
+bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known,
+                        bool& pending) {
+    scorer.BeginNode();
+    int bestScored = INT_MIN;
+    int highestPending = INT_MIN;
+    for (int i = 0; i < count; ++i) {
+        Move& move = list[i];
+        if (AbsCode(position.board[move.to]) == King) return false;
+        const int base = scorer.BaseScore(move, known);
+        move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
+        if (!MoveScorer::NeedsExchange(move)) {
+            bestScored = std::max(bestScored, move.score);
+        } else if (base >= SecondMoveScore) {
+            move.score += scorer.ExchangePart(side, position, move);
+            bestScored = std::max(bestScored, move.score);
+        } else {
+            move.capture |= ScorePending;
+            highestPending = std::max(highestPending, move.score + MaxExchangeSwing);
+        }
+    }
+    pending = highestPending != INT_MIN;
+    if (pending && bestScored <= highestPending) CompleteScores(side, list, count, pending);
+    return true;
+}
+
+// Adds the pending exchange estimates to the scores of a node's moves.
+void Search::CompleteScores(int side, Move* list, int count, bool& pending) {
     scorer.BeginNode();
     for (int i = 0; i < count; ++i) {
-        if (AbsCode(position.board[list[i].to]) == King) return false;
-        list[i].score = scorer.Score(side, position, list[i], known, history);
+        Move& move = list[i];
+        if ((move.capture & ScorePending) == 0) continue;
+        move.capture &= ~ScorePending;
+        move.score += scorer.ExchangePart(side, position, move);
     }
-    return true;
+    pending = false;
 }
 
 // Quiescence's ordering score: the exchange estimate, or LosingExchange for a losing one.
@@ -97,13 +131,15 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
     const int count =
         inCheck[ply] ? GenerateEvasions(side, position, list) : GenerateMoves(side, position, list);
     if (count == 0) return ScoreNoMove;
-    if (!ScoreMoves(side, list, count, known)) return ScoreKingCapture;
+    bool pending = false;
+    if (!ScoreMoves(side, list, count, known, pending)) return ScoreKingCapture;
 
     const int alphaIn = alpha;
     int bestScore = alpha - 1;
     int bestIndex = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
+        if (i > 0 && pending) CompleteScores(side, list, count, pending);
         PutNextInOrder(list, count, i);
         const Move& move = list[i];
         inCheck[ply + 1] = GivesCheck(side, position, move);

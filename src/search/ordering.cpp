@@ -62,36 +62,24 @@ int MoveScorer::DropExchangeScore(int side, const Position& position, const Move
 }
 
 int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known) {
-    if (SameMove(move, known.hash)) return 100000;
-    if (SameMove(move, known.second)) return 90000;
-    if (SameMove(move, known.killer1)) return 15000;
-    if (SameMove(move, known.killer2)) return 14850;
-    if (SameMove(move, known.pv)) return 150000;
+    if (SameMove(move, known.hash)) return HashMoveScore;
+    if (SameMove(move, known.second)) return SecondMoveScore;
+    if (SameMove(move, known.killer1)) return Killer1Score;
+    if (SameMove(move, known.killer2)) return Killer2Score;
+    if (SameMove(move, known.pv)) return PvMoveScore;
     return random.Next() % 5;
 }
 
-int MoveScorer::Score(int side, Position& position, Move& move, const OrderingMoves& known,
-                      const History& history) {
-    const int base = BaseScore(move, known);
-    int score;
-    int exchange = 0;
-    bool exchangeUsed = false;
-    if (position.board[move.to] != 0) {
-        move.capture = 1;
-        exchange = CaptureExchangeScore(side, position, move);
-        exchangeUsed = true;
-        score = base + exchange + 10000;
-    } else {
-        move.capture = 0;
-        score = base + HistoryScore(history, move);
-        if (move.from < 0) {
-            exchange = DropExchangeScore(side, position, move);
-            exchangeUsed = true;
-            score += exchange;
-        }
-    }
-    if (exchangeUsed && exchange < 0) score -= 3000;
-    return score;
+int MoveScorer::ScoreBeforeExchange(const Position& position, Move& move, int base,
+                                    const History& history) {
+    move.capture = position.board[move.to] != 0;
+    return move.capture ? base + CaptureBonus : base + HistoryScore(history, move);
+}
+
+int MoveScorer::ExchangePart(int side, const Position& position, const Move& move) {
+    const int exchange = move.capture ? CaptureExchangeScore(side, position, move)
+                                      : DropExchangeScore(side, position, move);
+    return exchange < 0 ? exchange - LosingPenalty : exchange;
 }
 
 }  // namespace mirabel

@@ -49,16 +49,44 @@ struct OrderingMoves {
     Move pv;
 };
 
+// The base scores of the moves a node already knows, a capture's bonus, and what a losing
+// exchange estimate takes off.
+constexpr int PvMoveScore = 150000;
+constexpr int HashMoveScore = 100000;
+constexpr int SecondMoveScore = 90000;
+constexpr int Killer1Score = 15000;
+constexpr int Killer2Score = 14850;
+constexpr int CaptureBonus = 10000;
+constexpr int LosingPenalty = 3000;
+// The most an exchange estimate can swing either way: it alternates at most five captures of
+// each side's pieces, of which one may be the king and the others are worth at most a dragon.
+constexpr int MaxExchangeSwing = ExchangeValue[King] + 4 * ExchangeValue[Dragon];
+static_assert([] {
+    for (int kind = Pawn; kind <= Dragon; ++kind)
+        if (kind != King && ExchangeValue[kind] > ExchangeValue[Dragon]) return false;
+    return true;
+}());
+
+// A bit of `capture` set while a move's score lacks its exchange estimate.
+constexpr std::uint8_t ScorePending = 2;
+
 // Scores the moves of one node after another. Drop estimates and the opponent's attack map
 // are worked out once per node, at the first move that needs them.
 class MoveScorer {
   public:
-    // Starts the scoring of a new node's moves.
+    // Starts the scoring of a new node's moves (or the rest of a node's, after a child's).
     void BeginNode() { ++node; }
-    // Sets `capture` and returns the ordering score of one move; the random part is drawn only
-    // for a move that matches none of the known moves.
-    int Score(int side, Position& position, Move& move, const OrderingMoves& known,
-              const History& history);
+    // The score from the known moves, or the random part, drawn only for a move that matches
+    // none of them.
+    int BaseScore(const Move& move, const OrderingMoves& known);
+    // Sets `capture` and returns the score of a move but for its exchange estimate: the base
+    // score plus a capture's bonus or a quiet move's history.
+    static int ScoreBeforeExchange(const Position& position, Move& move, int base,
+                                   const History& history);
+    // Whether the score has an exchange estimate: captures and drops.
+    static bool NeedsExchange(const Move& move) { return move.capture || move.from < 0; }
+    // The exchange estimate's part of the score of a capture or a drop, `capture` set.
+    int ExchangePart(int side, const Position& position, const Move& move);
 
   private:
     OrderingRandom random;
@@ -73,7 +101,6 @@ class MoveScorer {
     SquareSet opponentAttacks = 0;
     Occupancy occupancy{0, 0, 0};  // the board's, worked out with the attack map
 
-    int BaseScore(const Move& move, const OrderingMoves& known);
     bool TargetStaysSafe(int side, const Position& position, const Move& move);
     int CaptureExchangeScore(int side, const Position& position, const Move& move);
     int DropExchangeScore(int side, const Position& position, const Move& move);

@@ -222,7 +222,8 @@ class Search {
     int AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool noNull);
     int Quiescence(int side, int alpha, int beta, int ply);
     int NullMoveScore(int side, int beta, int depth, int ply);
-    bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known);
+    bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known, bool& pending);
+    void CompleteScores(int side, Move* list, int count, bool& pending);
     void ScoreByExchange(int side, const Occupancy& occupancy, Move* list, int count);
     int CaptureGain(const Move& move) const;
     void UpdateVariation(int ply, const Move& move);
