@@ -43,25 +43,42 @@ const std::regex ReportLine(
     "[a-i*][1-9][a-i]\\+?)+)?\n");
 const std::regex VariationLine("info string (\\d{4}[A-Z]{2}!?-)*\n");
 
-// The lines of one search: report lines in their format, then a "bestmove" legal in the
-// position `positionLine` sets up (and a legal ponder move); returns the move.
+// The lines of one search: report lines in their format, each pv move legal in turn, then a
+// "bestmove" legal in the position `positionLine` sets up (and a legal ponder move); returns
+// the move.
 std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
+    NewGame();
+    const PositionOutcome asked = ReadPositionCommand(SplitWords(positionLine));
+    EXPECT_TRUE(asked.accepted) << positionLine.substr(0, 200);
     std::string line = engine.Lines();
-    for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines())
+    for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines()) {
         EXPECT_TRUE(std::regex_match(line, ReportLine) || std::regex_match(line, VariationLine))
             << line;
+        const std::size_t at = line.find(" pv ");
+        const std::string pv =
+            at == std::string::npos ? "" : line.substr(at + 4, line.size() - at - 5);
+        Position position = asked.position;
+        int side = asked.side;
+        Move move{};
+        for (const std::string_view word : SplitWords(pv)) {
+            const bool legal = ParseUsiMove(word, side, position, move);
+            EXPECT_TRUE(legal) << line;
+            if (!legal) break;
+            MakeMove(side, position, move);
+            side = 1 - side;
+        }
+    }
     if (!line.empty() && line.back() == '\n') line.pop_back();
     const std::vector<std::string_view> words = SplitWords(line);
     const std::string move(words.size() >= 2 ? words[1] : "(none)");
-    NewGame();
-    PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
+    Position position = asked.position;
     Move read{};
-    EXPECT_TRUE(outcome.accepted && ParseUsiMove(move, outcome.side, outcome.position, read))
+    EXPECT_TRUE(ParseUsiMove(move, asked.side, position, read))
         << positionLine.substr(0, 200) << " | " << move;
     EXPECT_TRUE(words.size() == 2 || (words.size() == 4 && words[2] == "ponder")) << line;
     if (words.size() == 4) {
-        MakeMove(outcome.side, outcome.position, read);
-        EXPECT_TRUE(ParseUsiMove(words[3], 1 - outcome.side, outcome.position, read)) << line;
+        MakeMove(asked.side, position, read);
+        EXPECT_TRUE(ParseUsiMove(words[3], 1 - asked.side, position, read)) << line;
     }
     return move;
 }
