@@ -1,13 +1,11 @@
-// The search: what it plays (mates, material, the pawn-drop rule, legal moves on random
-// positions), its reports, two searches in one process, and its parts:
-// the transposition table, the random part of the ordering, history, the sort.
+// The search: what it plays, its reports, two searches in one process, and its parts: the
+// transposition table, the ordering's random sequence, history and sort; mirabel-bench.
 #include "search/search.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +19,6 @@ namespace {
 constexpr int Mate = -ScoreNoMove;  // the root's score once the opponent is mated
 constexpr auto At = [](int file, char rank) { return (rank - 'a') * 9 + 9 - file; };
 
-// Keeps every report of a search.
 class RecordingSink final : public ReportSink {
   public:
     std::vector<SearchReport> reports;
@@ -54,29 +51,20 @@ bool LegalInTurn(Position position, int side, const Move* moves, int count) {
     return true;
 }
 
-// The game of a test: its position, one table shared by the tests of a process, and a fresh
-// search, whose random sequence starts at its beginning.
-struct Game {
-    Position position{};
-    RecordingSink sink;
-    std::unique_ptr<Search> search;
-};
-Game game;
+// The position of a test, searched by a fresh search on one table cleared for each test.
+Position position{};
+RecordingSink sink;
+std::unique_ptr<Search> search;
 
-TranspositionTable& SharedTable() {
-    static TranspositionTable table;
-    return table;
-}
-
-// Sets the game position on an empty table and a new search; returns the side.
-int SetGame(const char* sfen) {
+int SetGame(const char* sfen) {  // returns the side to move
     static const bool built = (NewGame(), true);
+    static TranspositionTable table;
     int side = 0;
     std::string error;
-    EXPECT_TRUE(built && ReadSfen(sfen, game.position, side, error)) << sfen << ": " << error;
-    game.position.material = MaterialBalance(0, game.position);
-    SharedTable().Clear();
-    game.search = std::make_unique<Search>(SharedTable(), game.sink);
+    EXPECT_TRUE(built && ReadSfen(sfen, position, side, error)) << sfen << ": " << error;
+    position.material = MaterialBalance(0, position);
+    table.Clear();
+    search = std::make_unique<Search>(table, sink);
     return side;
 }
 
@@ -86,21 +74,20 @@ struct Outcome {
     std::vector<SearchReport> reports;
 };
 
-// Searches up to `plies` with the resets "go" makes. The move must be legal by the full rules,
-// or none when there is no legal move or no iteration finished, and so must the first move of
-// every variation reported. (Beyond the moves the search has just searched, a variation can
-// end in entries left by an earlier line, so only its first move is sure to be legal.)
+// Searches with the resets "go" makes. The move must be legal (or none when there is no legal
+// move or no iteration finished), and so must the first move of every variation reported;
+// later moves can be entries left by an earlier line.
 Outcome SearchGame(int side, int plies, std::uint32_t timeLimit = 0xFFFFFFFFu) {
-    game.sink.reports.clear();
-    const int score = game.search->Run(game.position, side, SearchLimits{timeLimit, plies});
-    Outcome outcome{score, game.search->BestMove(), game.sink.reports};
-    const std::string where = WriteSfen(game.position, side) + " " + MoveNumericText(outcome.move);
+    sink.reports.clear();
+    const int score = search->Run(position, side, SearchLimits{timeLimit, plies});
+    Outcome outcome{score, search->BestMove(), sink.reports};
+    const std::string where = WriteSfen(position, side) + " " + MoveNumericText(outcome.move);
     static Move legal[MoveListSize];
-    const int count = GenerateLegalMoves(side, game.position, legal);
-    const bool none = outcome.move.from == NoMove && (count == 0 || score == -ScoreInfinity);
-    EXPECT_TRUE(none || LegalInTurn(game.position, side, &outcome.move, 1)) << where;
+    const bool none = outcome.move.from == NoMove &&
+                      (GenerateLegalMoves(side, position, legal) == 0 || score == -ScoreInfinity);
+    EXPECT_TRUE(none || LegalInTurn(position, side, &outcome.move, 1)) << where;
     for (const SearchReport& report : outcome.reports)
-        EXPECT_TRUE(LegalInTurn(game.position, side, report.pv, std::min(report.pvLength, 1)))
+        EXPECT_TRUE(LegalInTurn(position, side, report.pv, std::min(report.pvLength, 1)))
             << where << " " << TextOf({report});
     return outcome;
 }
@@ -116,12 +103,12 @@ TEST(Tactics, MatesMaterialAndThePawnDropRule) {
         {"4k4/9/9/9/4r4/9/9/9/B4K3 b - 1", 4, At(9, 'i'), At(5, 'e'), 1, 9999, true},
         // Rook takes pawn loses the rook to the gold; pawn takes pawn wins the gold.
         {"4k4/9/4g4/4p1R2/4P4/9/9/9/4K4 b - 1", 4, At(5, 'e'), At(5, 'd'), 1, 9999, true},
-        // P*1b would mate (2a, 2b by the gold, 1b by the knight) but is illegal; with a rook in
-        // the opponent's hand no legal line mates within the horizon.
+        // P*1b would mate but is illegal; with a rook in the opponent's hand no legal line mates
+        // within the horizon.
         {"8k/6G2/9/7N1/9/9/9/9/4K4 b Pr 1", 3, -Pawn, At(1, 'b'), -9999, 9999, false},
         {"8k/6G2/9/7N1/9/9/9/9/4K4 b Pr 1", 4, -Pawn, At(1, 'b'), -9999, 9999, false},
-        // P*1b checks; the king's only flight, 2a, meets a knight drop mate. The drop's child
-        // scores ScoreNoMove later on, which must not be taken for a mate by the drop.
+        // P*1b checks; the king's only flight meets a knight drop mate. The drop's child scores
+        // ScoreNoMove later on, which must not be taken for a mate by the drop.
         {"6s1k/9/7G1/9/9/9/9/9/4K4 b PN 1", 3, -Pawn, At(1, 'b'), Mate, Mate, true},
     };
     for (const Case& c : cases) {
@@ -135,17 +122,16 @@ TEST(Tactics, MateInThreeIsPlayedToTheEndAgainstEveryDefence) {
     const int side = SetGame("8k/6G2/9/9/9/9/9/9/4K4 b PB 1");  // no mate in one
     Outcome outcome = SearchGame(side, 3);
     EXPECT_EQ(outcome.score, Mate);
-    MakeMove(side, game.position, outcome.move);
-    const Position afterFirst = game.position;
+    MakeMove(side, position, outcome.move);
+    const Position afterFirst = position;
     static Move replies[MoveListSize];
-    const int count = GenerateLegalMoves(1 - side, afterFirst, replies);
-    for (int i = 0; i < count; ++i) {
-        game.position = afterFirst;
-        MakeMove(1 - side, game.position, replies[i]);
+    for (int i = 0, count = GenerateLegalMoves(1 - side, afterFirst, replies); i < count; ++i) {
+        position = afterFirst;
+        MakeMove(1 - side, position, replies[i]);
         outcome = SearchGame(side, 3);
-        MakeMove(side, game.position, outcome.move);
+        MakeMove(side, position, outcome.move);
         EXPECT_EQ(outcome.score, Mate);
-        EXPECT_TRUE(InCheckNow(1 - side, game.position) && !HasLegalMove(1 - side, game.position));
+        EXPECT_TRUE(InCheckNow(1 - side, position) && !HasLegalMove(1 - side, position));
     }
 }
 
@@ -158,11 +144,10 @@ TEST(Search, OnPositionsOfRandomGamesPlaysALegalMove) {
         int side = SetGame(start);
         for (int step = 0; step < 150; ++step, side = 1 - side) {
             if (step % 5 == 0) SearchGame(side, 3);  // which checks the move and the variations
-            const auto count =
-                static_cast<unsigned>(GenerateLegalMoves(side, game.position, legal));
+            const auto count = static_cast<unsigned>(GenerateLegalMoves(side, position, legal));
             if (count == 0) break;
             random = random * 1103515245u + 12345u;
-            MakeMove(side, game.position, legal[(random >> 8) % count]);
+            MakeMove(side, position, legal[(random >> 8) % count]);
         }
     }
 }
@@ -187,12 +172,12 @@ TEST(Report, ExactTextOfTheLines) {
               "info depth 15 score cp -87 nodes 5000000000 info string "
               "3736GI-0055KA-8822KA!-9191-1119NA-7877GI-6867GI-5857GI-4847GI-3736GI-\n"
               "info depth 7 score cp -99999999 nodes 0 info string \n");
-    // A search's reports: one per new best root move, then a final one with the score found.
+    // One report per new best root move, then a final one with the score found.
     const Outcome outcome = SearchGame(SetGame("4k4/9/4P4/9/9/9/9/9/4K4 b G 1"), 4);
     ASSERT_GE(outcome.reports.size(), 2u);
     const SearchReport& last = outcome.reports.back();
     EXPECT_TRUE(last.final && last.depth == 4 && last.score == Mate);
-    EXPECT_EQ(last.nodes, game.search->Nodes());
+    EXPECT_EQ(last.nodes, search->Nodes());
     EXPECT_EQ(TextOf({last}), "info depth 4 score cp 888887 nodes " + std::to_string(last.nodes) +
                                   " info string 0052KI-\n");
     for (std::size_t i = 0; i + 1 < outcome.reports.size(); ++i)
@@ -200,16 +185,18 @@ TEST(Report, ExactTextOfTheLines) {
 }
 
 TEST(Report, AfterATimeOutTheInterruptedDepthAndVariationWithTheFinishedScore) {
-    const int side = SetGame(ConsoleStartSfen);
-    const Outcome outcome = SearchGame(side, 15, 300);  // far too deep to finish
-    ASSERT_TRUE(game.search->TimedOut() && outcome.reports.size() >= 2);
+    const Outcome outcome = SearchGame(SetGame(ConsoleStartSfen), 15, 300);  // cannot finish
+    ASSERT_TRUE(search->TimedOut() && outcome.reports.size() >= 2);
     const SearchReport& final = outcome.reports.back();
     const SearchReport& before = outcome.reports[outcome.reports.size() - 2];
     EXPECT_TRUE(final.final && final.elapsedMs >= 300 && final.elapsedMs >= before.elapsedMs);
-    // Depth: the iteration started last. Variation: the one it left, the last one reported.
+    // Depth: the iteration started last. Variation: the last one reported.
     EXPECT_TRUE(final.depth == before.depth || final.depth == before.depth + 1);
-    EXPECT_EQ(TextOf({final}).substr(TextOf({final}).find("info string")),
-              TextOf({before}).substr(TextOf({before}).find("info string")));
+    const auto variation = [](const SearchReport& r) {
+        const std::string text = TextOf({r});
+        return text.substr(text.find("info string"));
+    };
+    EXPECT_EQ(variation(final), variation(before));
     // Score and move: the last improvement of the last finished iteration.
     const auto finished =
         std::find_if(outcome.reports.rbegin() + 1, outcome.reports.rend(),
@@ -231,20 +218,20 @@ TEST(Search, TwoSearchesInTurnGiveWhatEachGivesAlone) {
     struct Player {
         std::unique_ptr<TranspositionTable> table = std::make_unique<TranspositionTable>();
         RecordingSink sink;
-        std::unique_ptr<Search> search = std::make_unique<Search>(*table, sink);
+        Search search{*table, sink};
         std::string log;
         void Play(const char* sfen) {
-            Position position{};
+            Position at{};
             int side = 0;
             std::string error;
-            ASSERT_TRUE(ReadSfen(sfen, position, side, error)) << error;
-            const int score = search->Run(position, side, SearchLimits{0xFFFFFFFFu, 5});
-            log += std::to_string(score) + " " + std::to_string(search->Nodes()) + " " +
-                   MoveNumericText(search->BestMove()) + "\n" + TextOf(sink.reports);
+            ASSERT_TRUE(ReadSfen(sfen, at, side, error)) << error;
+            const int score = search.Run(at, side, SearchLimits{0xFFFFFFFFu, 5});
+            log += std::to_string(score) + " " + std::to_string(search.Nodes()) + " " +
+                   MoveNumericText(search.BestMove()) + "\n" + TextOf(sink.reports);
             sink.reports.clear();
         }
     };
-    Player alone[2], inTurn[2];
+    const auto alone = std::make_unique<Player[]>(2), inTurn = std::make_unique<Player[]>(2);
     for (int p = 0; p < 2; ++p)
         for (const char* sfen : sfens[p]) alone[p].Play(sfen);
     for (int round = 0; round < 2; ++round)
@@ -280,12 +267,32 @@ TEST(TranspositionTable, SlotReplacementAndProbeRules) {
     for (const auto& p : probes) {
         slot->bound = static_cast<std::int8_t>(p[0]);
         TableEntry* found = nullptr;
-        EXPECT_EQ(
-            table.Probe(0, Lo, Hi ^ static_cast<std::uint32_t>(p[4]), p[1], p[2], p[3], found),
-            p[5] == 1)
-            << p[1];
+        const auto hi = Hi ^ static_cast<std::uint32_t>(p[4]);
+        EXPECT_EQ(table.Probe(0, Lo, hi, p[1], p[2], p[3], found), p[5] == 1) << p[1];
         EXPECT_TRUE(found == slot && SameMove(found->best, moves[1]));
     }
+}
+
+// The starting table is exactly the one the engine always had: 2 x 0x50000 slots, indexed by
+// key bits 0-15 and 18. A table of any other size uses every one of its slots.
+TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
+    const auto table = std::make_unique<TranspositionTable>();
+    for (const std::size_t megabytes : {25, 1, 24, 26, 25}) {
+        ASSERT_TRUE(table->Resize(megabytes));
+        const std::size_t half = table->SlotCount() / 2;
+        TableEntry* first = &table->SlotOf(0, 0);
+        const auto last = static_cast<std::ptrdiff_t>(megabytes == 25 ? 0x4FFFF : half - 1);
+        EXPECT_EQ(half, megabytes == 25 ? 0x50000 : (megabytes << 20) / (2 * sizeof(TableEntry)));
+        EXPECT_EQ(&table->SlotOf(0, 0xFFFFFFFF) - first, last) << megabytes;
+        EXPECT_EQ(&table->SlotOf(1, 0) - first, static_cast<std::ptrdiff_t>(half));
+        EXPECT_EQ(&table->SlotOf(1, 0xFFFFFFFF) - first, static_cast<std::ptrdiff_t>(half) + last);
+        // A resized table starts empty and keeps what is stored in it.
+        TableEntry* slot = nullptr;
+        EXPECT_FALSE(table->Probe(0, 77, 88, -5, 5, 4, slot));
+        table->Store(0, 77, 88, 8, NoMoveRecord, 3, BoundExact);
+        EXPECT_TRUE(table->Probe(0, 77, 88, -5, 5, 8, slot) && slot->score == 3);
+    }
+    EXPECT_EQ(TranspositionTable::DefaultMegabytes, 25u);
 }
 
 TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
@@ -311,8 +318,8 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
     EXPECT_EQ(history->Tried(move), 5002);
     history->AddGood(drop, -8);
     EXPECT_EQ(history->Good(drop), 65532);
-    // The sort against std::stable_sort, over lists with many ties and some far-apart scores.
-    static Move sorted[MoveListSize];
+    // The sort, whole or move by move as a node walks its list, against std::stable_sort.
+    static Move sorted[MoveListSize], picked[MoveListSize];
     std::uint32_t state = 7;
     for (const int count : {0, 1, 2, 9, 17, 100, MoveListSize}) {
         for (int i = 0; i < count; ++i, state = state * 1103515245u + 12345u) {
@@ -322,8 +329,6 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
         std::vector<Move> reference(sorted, sorted + count);
         std::stable_sort(reference.begin(), reference.end(),
                          [](const Move& a, const Move& b) { return a.score > b.score; });
-        // Whole at once, or picked move by move as a node walks its list: the same order.
-        static Move picked[MoveListSize];
         std::copy(sorted, sorted + count, picked);
         SortMoves(sorted, count);
         for (int i = 0; i < count; ++i) {
@@ -334,23 +339,15 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
     }
 }
 
-// Runs mirabel-bench with `arguments`, appending its standard output; returns its exit status.
-int RunBench(const std::string& arguments, std::string& output) {
-    const Completed run = RunToEnd(MIRABEL_BENCH_BINARY, Words(arguments));
-    output += run.output;
-    return run.status;
-}
-
+// The node total of `mirabel-bench 5` is the engine's signature: a speed-up must leave it alone.
 TEST(Bench, PinnedNodeTotalAtFivePliesAndABadDepthRefused) {
-    std::string output;
-    ASSERT_EQ(RunBench("5", output), 0);
-    // The node total of `mirabel-bench 5` is the engine's signature: a speed-up must leave it
-    // alone; a change of the search's behaviour must update it.
-    EXPECT_NE(output.find("\nnodes 697445\n"), std::string::npos) << output;
-    for (const char* bad : {"2", "16", "-5", "five", "5x", "5 6"}) {
-        output.clear();
-        EXPECT_NE(RunBench(bad, output), 0) << bad;
-        EXPECT_EQ(output, "") << bad;
+    const Completed run = RunToEnd(MIRABEL_BENCH_BINARY, {"5"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("\nnodes 697445\n"), std::string::npos) << run.output;
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"2"}, {"16"}, {"-5"}, {"five"}, {"5x"}, {"5", "6"}}) {
+        const Completed refused = RunToEnd(MIRABEL_BENCH_BINARY, bad);
+        EXPECT_TRUE(refused.status != 0 && refused.output.empty()) << bad[0];
     }
 }
 

@@ -1,7 +1,4 @@
-// The parts of the test child process that need no operating-system calls.
 #include "support/child_process.h"
-
-#include <sstream>
 
 namespace mirabel::test {
 
@@ -17,13 +14,6 @@ Completed RunToEnd(const std::string& program, const std::vector<std::string>& a
     result.status = child.Wait(deadline - Clock::now());
     result.errors = child.Errors();
     return result;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
 }
 
 }  // namespace mirabel::test

@@ -1,5 +1,5 @@
-// POSIX implementation of the test child process: fork and exec, pipes for standard input and
-// output, a temporary file for standard error.
+// POSIX half: fork and exec, pipes for standard input and output, a temporary file for
+// standard error.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,10 +15,8 @@ namespace mirabel::test {
 
 struct ChildProcess::Impl {
     pid_t pid = -1;
-    int input = -1;
-    int output = -1;
+    int input = -1, output = -1, status = -1;
     bool ended = false;
-    int status = -1;
     std::FILE* errors = std::tmpfile();
 };
 
@@ -31,8 +29,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         close(in[0]), close(in[1]);
         return;
     }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -57,7 +54,7 @@ ChildProcess::~ChildProcess() {
         kill(impl_->pid, SIGKILL);
         waitpid(impl_->pid, nullptr, 0);
     }
-    if (impl_->input >= 0) close(impl_->input);
+    CloseInput();
     if (impl_->output >= 0) close(impl_->output);
     if (impl_->errors != nullptr) std::fclose(impl_->errors);
 }
@@ -90,10 +87,7 @@ bool ChildProcess::Read(std::string& output, Clock::time_point deadline) {
     if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) return Clock::now() < deadline;
     char buffer[65536];
     const ssize_t n = read(impl_->output, buffer, sizeof buffer);
-    if (n <= 0) {
-        impl_->ended = true;
-        return false;
-    }
+    if (n <= 0) return impl_->ended = true, false;
     output.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
@@ -103,18 +97,13 @@ bool ChildProcess::OutputEnded() const {
 }
 
 int ChildProcess::Wait(Clock::duration patience) {
-    if (impl_->status >= 0) return impl_->status;
-    if (impl_->pid <= 0) return -1;
-    const auto deadline = Clock::now() + patience;
-    for (;;) {
+    if (impl_->status >= 0 || impl_->pid <= 0) return impl_->status;
+    for (const auto deadline = Clock::now() + patience;;
+         std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
         int status = 0;
-        const pid_t done = waitpid(impl_->pid, &status, WNOHANG);
-        if (done == impl_->pid) {
-            impl_->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return impl_->status;
-        }
+        if (waitpid(impl_->pid, &status, WNOHANG) == impl_->pid)
+            return impl_->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (Clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 

@@ -1,7 +1,6 @@
-// Windows implementation of the test child process: CreateProcess with anonymous pipes for
-// standard input, output and error. A thread per output pipe collects what the child writes,
-// so a read can wait with a deadline, and a child never blocks on a full pipe while the test
-// is busy writing to it.
+// Windows half: CreateProcess with anonymous pipes. A thread per output pipe collects what the
+// child writes, so that a read can wait with a deadline and a child never blocks on a full pipe
+// while the test is busy writing to it.
 #include <windows.h>
 
 #include <algorithm>
@@ -24,9 +23,7 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-// The program's path as Windows sees it. A cross-build hands the tests POSIX paths of the build
-// folder; under Wine, its kernel32 turns them into the DOS path of the drive that maps them
-// (Z: for "/" by default). On Windows itself the path is taken as it is.
+// A cross-build hands the tests POSIX paths; Wine's kernel32 turns them into DOS paths.
 std::wstring ProgramPath(const std::string& program) {
     if (!program.empty() && program.front() == '/') {
         using ToDosName = WCHAR*(CDECL*)(const char*);
@@ -43,8 +40,8 @@ std::wstring ProgramPath(const std::string& program) {
     return Wide(program);
 }
 
-// Appends `word` to a command line so that the child's C runtime splits it back unchanged:
-// quoted when it holds blanks or quotes, with backslashes doubled only before a quote.
+// Appends `word` so that the child's C runtime splits it back unchanged: quoted when it holds
+// blanks or quotes, with backslashes doubled only before a quote.
 void AppendWord(std::wstring& line, const std::wstring& word) {
     if (!line.empty()) line += L' ';
     if (!word.empty() && word.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
@@ -65,14 +62,9 @@ void AppendWord(std::wstring& line, const std::wstring& word) {
     line += L'"';
 }
 
-// One pipe end from which the child's output is collected as text, the way the console's C
-// runtime reads text: the CR LF line ends the child's runtime writes arrive as LF, so that tests
-// compare the same text as on POSIX systems.
+// Collects one pipe's text as the C runtime reads text: CR LF arrives as LF.
 class Collector {
   public:
-    Collector() = default;
-    Collector(const Collector&) = delete;
-    Collector& operator=(const Collector&) = delete;
     ~Collector() { Finish(); }
 
     void Start(HANDLE pipe) {
@@ -85,10 +77,10 @@ class Collector {
         std::unique_lock<std::mutex> lock(mutex_);
         arrived_.wait_until(lock, deadline, [this] { return !text_.empty() || ended_; });
         ended = text_.empty() && ended_;
-        if (text_.empty()) return false;
         output += text_;
+        const bool took = !text_.empty();
         text_.clear();
-        return true;
+        return took;
     }
 
     std::string Copy() {
@@ -96,8 +88,7 @@ class Collector {
         return text_;
     }
 
-    // Waits for the end of the pipe (all of the child's ends of it closed).
-    void Finish() {
+    void Finish() {  // waits until every end of the pipe on the child's side is closed
         if (thread_.joinable()) thread_.join();
         if (pipe_ != nullptr) CloseHandle(pipe_);
         pipe_ = nullptr;
@@ -131,33 +122,27 @@ class Collector {
     bool ended_ = false;
 };
 
-// Children are started one at a time, so that none inherits the pipe ends meant for another
-// (which would keep that one's pipes open after it ended).
-std::mutex& StartMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
+// Children start one at a time, so that none inherits pipe ends meant for another (which would
+// keep that one's pipes open after it ended).
+std::mutex startMutex;
 
 }  // namespace
 
 struct ChildProcess::Impl {
-    HANDLE process = nullptr;
-    HANDLE input = nullptr;
-    Collector output;
-    Collector errors;
-    bool outputEnded = false;
-    bool exited = false;
+    HANDLE process = nullptr, input = nullptr;
+    Collector output, errors;
+    bool outputEnded = false, exited = false;
     int status = -1;
 };
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
     : impl_(std::make_unique<Impl>()) {
-    std::wstring path = ProgramPath(program);
+    const std::wstring path = ProgramPath(program);
     std::wstring line;
     AppendWord(line, path);
     for (const std::string& argument : arguments) AppendWord(line, Wide(argument));
 
-    const std::lock_guard<std::mutex> lock(StartMutex());
+    const std::lock_guard<std::mutex> lock(startMutex);
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     // [0] the child's end, [1] this process's end.
     HANDLE in[2] = {nullptr, nullptr}, out[2] = {nullptr, nullptr}, err[2] = {nullptr, nullptr};
@@ -165,6 +150,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         for (HANDLE handle : {in[0], in[1], out[0], out[1], err[0], err[1]})
             if (handle != nullptr) CloseHandle(handle);
     };
+    STARTUPINFOW startup{};
+    PROCESS_INFORMATION started{};
     if (!CreatePipe(&in[0], &in[1], &inherited, 0) ||
         !CreatePipe(&out[1], &out[0], &inherited, 0) ||
         !CreatePipe(&err[1], &err[0], &inherited, 0)) {
@@ -172,14 +159,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         return;
     }
     for (HANDLE own : {in[1], out[1], err[1]}) SetHandleInformation(own, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in[0];
     startup.hStdOutput = out[0];
     startup.hStdError = err[0];
-    PROCESS_INFORMATION started{};
     if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started)) {
         closeAll();
@@ -235,24 +219,19 @@ bool ChildProcess::OutputEnded() const {
 }
 
 int ChildProcess::Wait(Clock::duration patience) {
-    if (impl_->exited) return impl_->status;
-    if (impl_->process == nullptr) return -1;
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(patience);
-    const DWORD timeout = static_cast<DWORD>(
-        std::clamp<long long>(milliseconds.count(), 0, static_cast<long long>(INFINITE) - 1));
+    if (impl_->exited || impl_->process == nullptr) return impl_->status;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(patience).count();
     DWORD code = 0;
-    if (WaitForSingleObject(impl_->process, timeout) != WAIT_OBJECT_0 ||
+    if (WaitForSingleObject(impl_->process, static_cast<DWORD>(std::clamp<long long>(
+                                                ms, 0, INFINITE - 1))) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(impl_->process, &code))
         return -1;
     impl_->exited = true;
-    // Exit codes as the child passed them; an exception's status (0xC...) comes out negative.
-    impl_->status = static_cast<int>(code);
-    return impl_->status;
+    return impl_->status = static_cast<int>(code);  // an exception's 0xC... comes out negative
 }
 
 std::string ChildProcess::Errors() {
-    // Once the child has ended, the pipe's end comes with the last of its text.
-    if (impl_->exited) impl_->errors.Finish();
+    if (impl_->exited) impl_->errors.Finish();  // the pipe's end comes with the last text
     return impl_->errors.Copy();
 }
 

@@ -1,5 +1,5 @@
-// Test support: the built engine driven as a front end drives it, a child process whose replies
-// are read back line by line with generous time-outs (sanitizer builds pass too).
+// The built engine driven as a front end drives it, its replies read back line by line with
+// generous time-outs (sanitizer builds pass too).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,12 +20,9 @@ class Engine {
 
     void Send(const std::string& text) { EXPECT_TRUE(child_.Write(text)); }
     void CloseInput() { child_.CloseInput(); }
-
-    // Takes what output arrives before `deadline`; false once it passed or the output ended.
     bool Pump(Clock::time_point deadline) { return child_.Read(pending, deadline); }
 
-    // The next `count` output lines, each with its line feed; "(none)" when one does not come
-    // within `patience`.
+    // The next `count` lines, each with its line feed; "(none)" when one does not come in time.
     std::string Lines(int count = 1, Clock::duration patience = std::chrono::seconds(10)) {
         const auto deadline = Clock::now() + patience;
         std::string text;
@@ -39,8 +36,8 @@ class Engine {
         return text;
     }
 
-    // Reads the output to its end and expects exit status 0 and nothing on standard error
-    // (where sanitizer reports would land); returns the output not taken before.
+    // Reads the output to its end and expects exit status 0 and an empty standard error (where
+    // sanitizer reports land); returns the output not taken before.
     std::string Finish(Clock::duration patience = std::chrono::seconds(10)) {
         const auto deadline = Clock::now() + patience;
         while (Pump(deadline)) {
@@ -50,9 +47,6 @@ class Engine {
         EXPECT_EQ(child_.Errors(), "");
         return pending;
     }
-
-    int Wait(Clock::duration patience) { return child_.Wait(patience); }
-    std::string Errors() { return child_.Errors(); }
 
     std::string pending;  // output not yet taken as lines
 

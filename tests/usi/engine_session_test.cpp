@@ -1,5 +1,5 @@
-// The built engine driven as a front end drives it, through the test harness's child process.
-// Standard error must stay empty: sanitizer reports would land there.
+// The built engine driven as a front end drives it. Standard error must stay empty: sanitizer
+// reports would land there.
 #ifndef __clang__  // GCC 12 sees a false "maybe uninitialized" in <regex> under the sanitizers
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <regex>
 #include <string>
@@ -25,51 +24,61 @@ using std::chrono::seconds;
 using test::Clock;
 using test::Engine;
 
-std::string Finish(Engine& engine, Clock::duration patience = seconds(10)) {
-    return engine.Finish(patience);
-}
-
-// Ends a game: "isready" is answered again after "gameover", and the end of input ends the
-// engine cleanly.
+// Ends a game: "isready" is answered after "gameover" (and nothing else comes first), and the
+// end of input ends the engine cleanly.
 void EndSession(Engine& engine) {
     engine.Send("gameover\nisready\n");
     EXPECT_EQ(engine.Lines(), "readyok\n");
     engine.CloseInput();
-    EXPECT_EQ(Finish(engine), "");
+    EXPECT_EQ(engine.Finish(), "");
 }
 
-// A report line of the console game. It never empties its variation table, so its lines may
-// end in the empty moves "9191" of untouched entries.
+// The console game never empties its variation table: its lines may end in empty moves "9191".
 const std::regex ConsoleReportLine(
     "info depth \\d+ score cp -?\\d+ nodes \\d+ info string (\\d{4}([A-Z]{2}!?)?-)*\n");
 
-// The two lines of a USI report: the standard fields with the variation in USI move text, then
-// the same variation in the engine's numeric text.
+// The two lines of a USI report: the standard fields, then the variation in numeric text.
 const std::regex ReportLine(
     "info depth \\d+ score (cp -?\\d+|mate [+-]) nodes \\d+ time \\d+ nps \\d+( pv( [1-9PLNSGBR]"
     "[a-i*][1-9][a-i]\\+?)+)?\n");
 const std::regex VariationLine("info string (\\d{4}[A-Z]{2}!?-)*\n");
 
-// The lines of one search: report lines in their fixed format, then one "bestmove" with a move
-// that is legal in the position `positionLine` sets up; returns the move.
+// The lines of one search: report lines in their format, each pv move legal in turn, then a
+// "bestmove" legal in the position `positionLine` sets up (and a legal ponder move); returns
+// the move.
 std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
+    NewGame();
+    const PositionOutcome asked = ReadPositionCommand(SplitWords(positionLine));
+    EXPECT_TRUE(asked.accepted) << positionLine.substr(0, 200);
     std::string line = engine.Lines();
-    for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines())
+    for (; line.rfind("bestmove ", 0) != 0 && line != "(none)"; line = engine.Lines()) {
         EXPECT_TRUE(std::regex_match(line, ReportLine) || std::regex_match(line, VariationLine))
             << line;
+        const std::size_t at = line.find(" pv ");
+        const std::string pv =
+            at == std::string::npos ? "" : line.substr(at + 4, line.size() - at - 5);
+        Position position = asked.position;
+        int side = asked.side;
+        Move move{};
+        for (const std::string_view word : SplitWords(pv)) {
+            const bool legal = ParseUsiMove(word, side, position, move);
+            EXPECT_TRUE(legal) << line;
+            if (!legal) break;
+            MakeMove(side, position, move);
+            side = 1 - side;
+        }
+    }
     if (!line.empty() && line.back() == '\n') line.pop_back();
     const std::vector<std::string_view> words = SplitWords(line);
     const std::string move(words.size() >= 2 ? words[1] : "(none)");
-    NewGame();
-    PositionOutcome outcome = ReadPositionCommand(SplitWords(positionLine));
+    Position position = asked.position;
     Move read{};
-    EXPECT_TRUE(outcome.accepted && ParseUsiMove(move, outcome.side, outcome.position, read))
+    EXPECT_TRUE(ParseUsiMove(move, asked.side, position, read))
         << positionLine.substr(0, 200) << " | " << move;
-    // A ponder move is the opponent's legal reply to it.
     EXPECT_TRUE(words.size() == 2 || (words.size() == 4 && words[2] == "ponder")) << line;
     if (words.size() == 4) {
-        MakeMove(outcome.side, outcome.position, read);
-        EXPECT_TRUE(ParseUsiMove(words[3], 1 - outcome.side, outcome.position, read)) << line;
+        MakeMove(asked.side, position, read);
+        EXPECT_TRUE(ParseUsiMove(words[3], 1 - asked.side, position, read)) << line;
     }
     return move;
 }
@@ -89,7 +98,7 @@ TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
     std::string burst, replies;  // many lines at once arrive whole and in order
     for (int i = 0; i < 150; ++i) burst += "isready\n", replies += "readyok\n";
     // Only the exact word counts, with blanks, tabs and a CR around it; an empty line does
-    // nothing; leading parts of a command are unknown commands, never the command.
+    // nothing.
     engine.Send("usi\n\n \t\nusi\textra\r\nsetoption name USI_Hash value 256\n \tisready\r\n" +
                 burst + "u\nusin\nquitter\ngox\n" + '\0' + "\nisrea\n" +
                 "position startposition moves 7g7f\nposition startpos 7g7f\n"
@@ -158,12 +167,19 @@ TEST(EngineSession, OptionsAreCheckedAndASmallTableStillSearches) {
     EndSession(engine);
 }
 
+// The engine plays its own move: a second "go" answers for the other side. The end of input
+// right after it still gets its best move.
 TEST(EngineSession, EndOfInputRightAfterGoStillGetsTheBestMove) {
     Engine engine;
-    engine.Send("usinewgame\nposition startpos\ngo\n");
+    engine.Send("usinewgame\nposition startpos\ngo btime 0 wtime 0 byoyomi 1000\n");
+    const std::string first = ExpectSearchReply(engine, "position startpos");
+    engine.Send("go\n");
     engine.CloseInput();
-    ExpectSearchReply(engine, "position startpos");
-    EXPECT_EQ(Finish(engine), "");
+    ExpectSearchReply(engine, "position startpos moves " + first);
+    EXPECT_EQ(engine.Finish(), "");
+    Engine quitting;
+    quitting.Send("quit\nusi\n");
+    EXPECT_EQ(quitting.Finish(), "");
 }
 
 TEST(EngineSession, IsreadyIsAnsweredAtOnce) {
@@ -178,34 +194,7 @@ TEST(EngineSession, IsreadyIsAnsweredAtOnce) {
     std::sort(waits.begin(), waits.end());
     EXPECT_LT(waits[waits.size() / 2], std::chrono::milliseconds(25));
     engine.CloseInput();
-    EXPECT_EQ(Finish(engine), "");
-}
-
-TEST(EngineSession, ShortGameWithTwoSearchesInARow) {
-    Engine engine;
-    const std::string opening = "position startpos moves 7g7f 3c3d";
-    engine.Send("usinewgame\n" + opening + "\ngo btime 0 wtime 0 byoyomi 1000\n");
-    const std::string first = ExpectSearchReply(engine, opening);
-    engine.Send("go\n");  // the other side's answer to the engine's own move
-    ExpectSearchReply(engine, opening + " " + first);
-    EndSession(engine);  // with no second bestmove for either search
-}
-
-TEST(EngineSession, QuitAsFirstLineEndsAtOnceWithoutOutput) {
-    Engine engine;
-    engine.Send("quit\nusi\n");
-    EXPECT_EQ(Finish(engine), "");
-}
-
-TEST(EngineSession, StopAndQuitDuringASearchStillGetTheBestMove) {
-    Engine engine;
-    const std::string line = "position sfen " + std::string(StartSfen) + " moves 7g7f";
-    engine.Send("usinewgame\n" + line + "\ngo\n");
-    // Once the search has reported, stop and quit arrive while it runs.
-    ASSERT_TRUE(engine.Pump(Clock::now() + seconds(10)) && !engine.pending.empty());
-    engine.Send("stop\nquit\n");
-    ExpectSearchReply(engine, line);
-    EXPECT_EQ(Finish(engine), "");
+    EXPECT_EQ(engine.Finish(), "");
 }
 
 TEST(EngineSession, GarbageChangesNothingAndCrashesNothing) {
@@ -229,10 +218,9 @@ TEST(EngineSession, GarbageChangesNothingAndCrashesNothing) {
     EndSession(engine);
 }
 
-// Every report of the search reaches the front end as its two lines. The same search run here
-// (the same keys: the engine's second game, after "usinewgame"; a fresh table; a position small
-// enough for all fifteen plies to finish in time) makes the same reports, and the plain "go"
-// walks the same tree, node for node.
+// Every report reaches the front end as its two lines. The same search run here (the same keys:
+// the engine's second game, after "usinewgame"; a fresh table; all fifteen plies finish in time)
+// makes the same reports: the plain "go" walks the same tree, node for node.
 class RecordingSink final : public ReportSink {
   public:
     void Report(const SearchReport& report) override { reports.push_back(report); }
@@ -285,7 +273,7 @@ TEST(ConsoleGame, EndsAfterOneBoardWhenInputHasEnded) {
 #endif
     Engine engine({"CUI"});
     engine.CloseInput();
-    const std::string out = Finish(engine, seconds(300));
+    const std::string out = engine.Finish(seconds(300));
     const std::size_t board = out.find("   9  8  7  6  5  4  3  2  1\n");
     ASSERT_NE(board, std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin() + board, out.end(), '\n'), 12) << "one board, at the end";

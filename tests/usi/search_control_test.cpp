@@ -1,10 +1,10 @@
-// A front end's control of a running search, end to end under real clocks: the budget each
-// clock gives, "stop", analysis with "go infinite", pondering, "isready" during a search and
-// "quit". Every bound is generous for a loaded two-core machine; each case stays short.
+// A front end's control of a running search under real clocks. Every bound is generous for a
+// loaded two-core machine; each case stays short.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "support/engine_session.h"
 
@@ -19,7 +19,7 @@ using test::Engine;
 const std::string Middle =
     "position sfen l4s1n1/1k6l/ns1p1g1pp/ppr1p1g2/2b3pP1/PP1PP4/N1K2PP1P/6G1B/L1SGS2NL b 2Prp 99";
 
-// Reads lines until "bestmove"; the time it took from `since`, or a minute when none came.
+// The time from `since` until "bestmove", or a minute when none came.
 Clock::duration BestMoveAfter(Engine& engine, Clock::time_point since,
                               Clock::duration patience = std::chrono::seconds(10)) {
     for (std::string line; (line = engine.Lines(1, patience)) != "(none)";)
@@ -27,17 +27,14 @@ Clock::duration BestMoveAfter(Engine& engine, Clock::time_point since,
     return std::chrono::minutes(1);
 }
 
-// True when no "bestmove" arrives within `wait`.
 bool NoBestMoveWithin(Engine& engine, Clock::duration wait) {
-    const auto deadline = Clock::now() + wait;
-    while (engine.Pump(deadline)) {
-        if (engine.pending.find("bestmove") != std::string::npos) return false;
+    for (const auto deadline = Clock::now() + wait; engine.Pump(deadline);) {
     }
     return engine.pending.find("bestmove") == std::string::npos;
 }
 
-// Starts a game and a search once the engine is ready, so that its start-up (slow under the
-// sanitizers) does not count against the search's time.
+// Starts a search once the engine is ready: its start-up (slow under the sanitizers) does not
+// count against the search's time.
 void Start(Engine& engine, const std::string& go) {
     engine.Send("usinewgame\nisready\n");
     EXPECT_EQ(engine.Lines(), "readyok\n");
@@ -49,33 +46,24 @@ void End(Engine& engine) {
     EXPECT_EQ(engine.Finish(), "");
 }
 
-TEST(SearchControl, ByoyomiAndMovetimeAreKept) {
-    for (const char* go : {"go btime 0 wtime 0 byoyomi 1000", "go movetime 500"}) {
+TEST(SearchControl, ClocksAreKeptAndStopCutsALongSearch) {
+    // Sudden death: a thirtieth of the time, twice that at most, far from the two seconds left.
+    const std::pair<const char*, int> clocks[] = {{"go btime 0 wtime 0 byoyomi 1000", 1000},
+                                                  {"go movetime 500", 500},
+                                                  {"go btime 2000 wtime 2000", 400},
+                                                  {"go", 300}};
+    for (const auto& [go, limit] : clocks) {
         Engine engine;
         Start(engine, go);
-        const auto sent = Clock::now();  // a moment after the "go" was sent
-        const auto limit = std::string(go).find("500") != std::string::npos ? milliseconds(500)
-                                                                            : milliseconds(1000);
-        EXPECT_LT(BestMoveAfter(engine, sent), limit) << go;
+        auto since = Clock::now();  // a moment after the "go" was sent
+        if (std::string(go) == "go") {
+            EXPECT_EQ(engine.Lines().rfind("info depth", 0), 0u);  // it is searching
+            engine.Send("stop\n");
+            since = Clock::now();
+        }
+        EXPECT_LT(BestMoveAfter(engine, since), milliseconds(limit)) << go;
         End(engine);
     }
-}
-
-TEST(SearchControl, SuddenDeathIsUsedSparingly) {
-    Engine engine;
-    Start(engine, "go btime 2000 wtime 2000");
-    // A thirtieth of the time, twice that at most: far from the two seconds left.
-    EXPECT_LT(BestMoveAfter(engine, Clock::now()), milliseconds(400));
-    End(engine);
-}
-
-TEST(SearchControl, StopCutsALongSearch) {
-    Engine engine;
-    Start(engine, "go");
-    EXPECT_EQ(engine.Lines().rfind("info depth", 0), 0u);  // it is searching
-    engine.Send("stop\n");
-    EXPECT_LT(BestMoveAfter(engine, Clock::now()), milliseconds(300));
-    End(engine);
 }
 
 TEST(SearchControl, AnalysisHoldsItsAnswerUntilStop) {
@@ -134,20 +122,25 @@ TEST(SearchControl, QuitAndEndOfInputDuringASearch) {
     }
 }
 
-TEST(SearchControl, FixedDepthAndNodes) {
-    Engine engine;
-    Start(engine, "go depth 2");
+// The last report line before "bestmove".
+std::string LastReport(Engine& engine) {
     std::string line, last;
     while ((line = engine.Lines()).rfind("bestmove", 0) != 0 && line != "(none)")
         if (line.rfind("info depth", 0) == 0) last = line;
-    EXPECT_EQ(last.rfind("info depth 2 ", 0), 0u) << last;
+    return last;
+}
+
+TEST(SearchControl, FixedDepthAndNodes) {
+    Engine engine;
+    Start(engine, "go depth 2");
+    const std::string depth = LastReport(engine);
+    EXPECT_EQ(depth.rfind("info depth 2 ", 0), 0u) << depth;
     engine.Send(Middle + " moves 4g4f\ngo nodes 5000\n");
-    while ((line = engine.Lines()).rfind("bestmove", 0) != 0 && line != "(none)")
-        if (line.rfind("info depth", 0) == 0) last = line;
+    const std::string last = LastReport(engine);
     const std::size_t nodes = last.find(" nodes ");
     ASSERT_NE(nodes, std::string::npos) << last;
-    EXPECT_LE(std::stoull(last.substr(nodes + 7)), 5000u + 256u)
-        << last;  // counted every 256 nodes
+    // The limit is tested every 256 nodes.
+    EXPECT_LE(std::stoull(last.substr(nodes + 7)), 5000u + 256u) << last;
     End(engine);
 }
 

@@ -10,13 +10,6 @@
 namespace mirabel {
 namespace {
 
-TimeBudget Budget(const std::string& line, int side = 0) {
-    std::string refusal;
-    const GoLimits limits = ReadGoCommand(SplitWords(line), refusal);
-    EXPECT_EQ(refusal, "") << line;
-    return BudgetFor(limits, side, 120);
-}
-
 TEST(TimeManager, BudgetFromTheClockFields) {
     // go line, side to move, soft and hard limit in ms (0, 0: no time limit)
     const std::tuple<const char*, int, unsigned, unsigned> cases[] = {
@@ -48,13 +41,13 @@ TEST(TimeManager, BudgetFromTheClockFields) {
         {"go depth 5", 0, 0, 0},
         {"go nodes 100000", 0, 0, 0}};
     for (const auto& [line, side, soft, hard] : cases) {
-        const TimeBudget budget = Budget(line, side);
-        const bool unlimited = soft == 0;
-        EXPECT_EQ(budget.unlimited, unlimited) << line;
-        if (!unlimited) {
-            EXPECT_EQ(std::make_pair(budget.soft, budget.hard), std::make_pair(soft, hard))
-                << line << " side " << side;
-        }
+        std::string refusal;
+        const TimeBudget budget = BudgetFor(ReadGoCommand(SplitWords(line), refusal), side, 120);
+        EXPECT_EQ(refusal, "") << line;
+        EXPECT_EQ(budget.unlimited, soft == 0) << line;
+        if (soft == 0) continue;
+        EXPECT_EQ(std::make_pair(budget.soft, budget.hard), std::make_pair(soft, hard))
+            << line << " side " << side;
     }
 }
 
