@@ -6,18 +6,19 @@ namespace mirabel {
 // Squares strictly between a king and a checking slider: at most seven.
 constexpr int MaxInterpositionSquares = 7;
 
-static int GenerateKingEvasions(int side, PieceCode* board, int kingSquare, Move* out) {
-    // The king is lifted so that a checking slider also covers the squares behind it.
-    const PieceCode king = board[kingSquare];
-    board[kingSquare] = 0;
+// `occupancy` is the board's: the king is taken out of it, so that a checking slider also
+// covers the squares behind the king.
+static int GenerateKingEvasions(int side, const PieceCode* board, int kingSquare,
+                                Occupancy occupancy, Move* out) {
+    occupancy.all &= ~SquareBit(kingSquare);
+    occupancy.side1 &= ~SquareBit(kingSquare);
     const SquareList& targets = StepTargets[side][KingPattern][kingSquare];
     int n = 0;
     for (int i = 0; i < targets.count; ++i) {
         const int t = targets.squares[i];
-        if (!IsOwn(side, board[t]) && FindAttacker(side, board, t) == NoSquare)
-            out[n++] = BoardMove(kingSquare, t, king, 0);
+        if (!IsOwn(side, board[t]) && FindAttacker(side, board, t, occupancy) == NoSquare)
+            out[n++] = BoardMove(kingSquare, t, board[kingSquare], 0);
     }
-    board[kingSquare] = king;
     return n;
 }
 
@@ -103,19 +104,20 @@ int InterpositionStep(int checkerKind, int lo, int hi) {
 int GenerateEvasions(int side, Position& position, Move* out) {
     PieceCode* board = position.board;
     const int ksq = position.kingSquare[side];
-    const int csq = FindAttacker(side, board, ksq);
+    const Occupancy occupancy = OccupancyOf(board);
+    const int csq = FindAttacker(side, board, ksq, occupancy);
     if (csq == NoSquare) return 0;
-    int n = GenerateKingEvasions(side, board, ksq, out);
+    int n = GenerateKingEvasions(side, board, ksq, occupancy, out);
 
-    // With an inert blocker on the checker's square, a second attacker means double check.
+    // With an inert blocker on the checker's square, a second attacker means double check. The
+    // blocker keeps the square occupied, so the occupancy stays as it was.
     const PieceCode checker = board[csq];
     board[csq] = BlockerCode;
-    if (FindAttacker(side, board, ksq) != NoSquare) {
+    if (FindAttacker(side, board, ksq, occupancy) != NoSquare) {
         board[csq] = checker;
         return n;
     }
-    // The blocker keeps the checker's square occupied: the board's occupancy is as before.
-    const SquareSet occupied = OccupancyOf(board).all;
+    const SquareSet occupied = occupancy.all;
     n += GenerateMovesTo(side, board, occupied, csq, out + n);
 
     const int lo = ksq < csq ? ksq : csq;
