@@ -35,14 +35,21 @@ void Search::UpdateVariation(int ply, const Move& move) {
 }
 
 // Scores every move for ordering; returns false when a move can capture the king. The
-// exchange estimates of captures and drops are left pending when the node's first move is
-// known without them: when a move scores higher than any of theirs could. CompleteScores must
-// then run before a second move is picked.
+// exchange estimates of captures and drops are left pending while the node's first move is
+// known without them: while a move scores higher than any of theirs could. They are worked out
+// in two steps, the captures and the moves next to the opponent's king first, whose ceilings
+// are the highest; CompleteScores must run before a second move is picked.
 bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known,
                         bool& pending) {
     scorer.BeginNode();
+    const bool* nextToKing = NextToSquare[position.kingSquare[1 - side]].data();
     int bestScored = INT_MIN;
-    int highestPending = INT_MIN;
+    // The captures and the moves next to the opponent's king, with the highest of their
+    // ceilings, and the highest score so far of the other pending moves (all drops).
+    std::int16_t firstStage[MoveListSize];
+    int firstStageCount = 0;
+    int highestFirstStage = INT_MIN;
+    int highestLaterDrop = INT_MIN;
     for (int i = 0; i < count; ++i) {
         Move& move = list[i];
         if (AbsCode(position.board[move.to]) == King) return false;
@@ -53,19 +60,37 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
         } else if (base >= SecondMoveScore) {
             move.score += scorer.ExchangePart(side, position, move);
             bestScored = std::max(bestScored, move.score);
+        } else if (move.capture || nextToKing[move.to]) {
+            move.capture |= ScorePending;
+            firstStage[firstStageCount++] = static_cast<std::int16_t>(i);
+            highestFirstStage = std::max(
+                highestFirstStage, move.score + MoveScorer::ExchangeCeiling(move, position.board,
+                                                                            nextToKing[move.to]));
         } else {
             move.capture |= ScorePending;
-            highestPending = std::max(highestPending, move.score + MaxExchangeSwing);
+            highestLaterDrop = std::max(highestLaterDrop, move.score);
         }
     }
-    pending = highestPending != INT_MIN;
-    if (pending && bestScored <= highestPending) CompleteScores(side, list, count, pending);
+    // A pawn loses least: its ceiling bounds every other drop's.
+    const int highestLater = highestLaterDrop == INT_MIN
+                                 ? INT_MIN
+                                 : highestLaterDrop + FarFromKingGain - ExchangeValue[Pawn];
+    pending = firstStageCount > 0 || highestLaterDrop != INT_MIN;
+    if (bestScored > std::max(highestFirstStage, highestLater)) return true;
+    for (int j = 0; j < firstStageCount; ++j) {
+        Move& move = list[firstStage[j]];
+        move.capture &= ~ScorePending;
+        move.score += scorer.ExchangePart(side, position, move);
+        bestScored = std::max(bestScored, move.score);
+    }
+    pending = highestLaterDrop != INT_MIN;
+    if (bestScored > highestLater) return true;
+    if (pending) CompleteScores(side, list, count, pending);
     return true;
 }
 
 // Adds the pending exchange estimates to the scores of a node's moves.
 void Search::CompleteScores(int side, Move* list, int count, bool& pending) {
-    scorer.BeginNode();
     for (int i = 0; i < count; ++i) {
         Move& move = list[i];
         if ((move.capture & ScorePending) == 0) continue;
@@ -139,7 +164,10 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
     int bestIndex = 0;
     bool first = true;
     for (int i = 0; i < count; ++i) {
-        if (i > 0 && pending) CompleteScores(side, list, count, pending);
+        if (i > 0 && pending) {
+            scorer.BeginNode();  // the children have used the scorer since
+            CompleteScores(side, list, count, pending);
+        }
         PutNextInOrder(list, count, i);
         const Move& move = list[i];
         inCheck[ply + 1] = GivesCheck(side, position, move);

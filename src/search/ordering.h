@@ -58,14 +58,29 @@ constexpr int Killer1Score = 15000;
 constexpr int Killer2Score = 14850;
 constexpr int CaptureBonus = 10000;
 constexpr int LosingPenalty = 3000;
-// The most an exchange estimate can swing either way: it alternates at most five captures of
-// each side's pieces, of which one may be the king and the others are worth at most a dragon.
-constexpr int MaxExchangeSwing = ExchangeValue[King] + 4 * ExchangeValue[Dragon];
+// Bounds of an exchange estimate. The sequence alternates at most ten captures: the mover's
+// side loses its piece first, then gains at most five of the opponent's capturers. Those are
+// worth at most a dragon each, but for the opponent's king, which can capture only on a square
+// next to it.
+constexpr int FarFromKingGain = 5 * ExchangeValue[Dragon];
+constexpr int NearKingGain = ExchangeValue[King] + 4 * ExchangeValue[Dragon];
 static_assert([] {
     for (int kind = Pawn; kind <= Dragon; ++kind)
         if (kind != King && ExchangeValue[kind] > ExchangeValue[Dragon]) return false;
     return true;
 }());
+
+// NextToSquare[a][b]: whether b is a or one of its neighbours.
+constexpr Table<bool, SquareCount, SquareCount> NextToSquare = [] {
+    Table<bool, SquareCount, SquareCount> table{};
+    for (int a = 0; a < SquareCount; ++a)
+        for (int b = 0; b < SquareCount; ++b) {
+            const int rows = RowOf(a) - RowOf(b);
+            const int cols = ColOf(a) - ColOf(b);
+            table[a][b] = rows >= -1 && rows <= 1 && cols >= -1 && cols <= 1;
+        }
+    return table;
+}();
 
 // A bit of `capture` set while a move's score lacks its exchange estimate.
 constexpr std::uint8_t ScorePending = 2;
@@ -87,6 +102,14 @@ class MoveScorer {
     static bool NeedsExchange(const Move& move) { return move.capture || move.from < 0; }
     // The exchange estimate's part of the score of a capture or a drop, `capture` set.
     int ExchangePart(int side, const Position& position, const Move& move);
+    // The most ExchangePart could give a capture or a drop, read off the board without the
+    // estimate: `nextToKing` when the opponent's king stands next to its target.
+    static int ExchangeCeiling(const Move& move, const PieceCode* board, bool nextToKing) {
+        const int mover = move.from >= 0 ? board[move.from] : -move.from;
+        const int lost = ExchangeValue[AbsCode(mover)];
+        const int gain = nextToKing ? NearKingGain : FarFromKingGain;
+        return gain > lost ? gain - lost : 0;  // no capture at all leaves it at 0
+    }
 
   private:
     OrderingRandom random;
