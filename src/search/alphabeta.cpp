@@ -58,7 +58,7 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
         if (!MoveScorer::NeedsExchange(move)) {
             bestScored = std::max(bestScored, move.score);
         } else if (base >= SecondMoveScore) {
-            move.score += scorer.ExchangePart(side, position, move);
+            move.score += scorer.ExchangePart(side, position, move, false);
             bestScored = std::max(bestScored, move.score);
         } else if (move.capture || nextToKing[move.to]) {
             move.capture |= ScorePending;
@@ -80,7 +80,7 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
     for (int j = 0; j < firstStageCount; ++j) {
         Move& move = list[firstStage[j]];
         move.capture &= ~ScorePending;
-        move.score += scorer.ExchangePart(side, position, move);
+        move.score += scorer.ExchangePart(side, position, move, false);
         bestScored = std::max(bestScored, move.score);
     }
     pending = highestLaterDrop != INT_MIN;
@@ -95,7 +95,7 @@ void Search::CompleteScores(int side, Move* list, int count, bool& pending) {
         Move& move = list[i];
         if ((move.capture & ScorePending) == 0) continue;
         move.capture &= ~ScorePending;
-        move.score += scorer.ExchangePart(side, position, move);
+        move.score += scorer.ExchangePart(side, position, move, true);
     }
     pending = false;
 }

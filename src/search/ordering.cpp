@@ -36,29 +36,39 @@ int HistoryScore(const History& history, const Move& move) {
 
 }  // namespace
 
-bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move& move) {
-    if (attackMapNode != node) {
+const Occupancy& MoveScorer::BoardOccupancy(const Position& position) {
+    if (occupancyNode != node) {
         occupancy = OccupancyOf(position.board);
         occupancy.sliders = SliderSquares(position.board);
-        opponentAttacks = AttackedSquares(side, position.board, occupancy);
+        occupancyNode = node;
+    }
+    return occupancy;
+}
+
+bool MoveScorer::TargetStaysSafe(int side, const Position& position, const Move& move) {
+    if (attackMapNode != node) {
+        opponentAttacks = AttackedSquares(side, position.board, BoardOccupancy(position));
         attackMapNode = node;
     }
     return TargetStaysUnattacked(side, position.board, occupancy, opponentAttacks, move);
 }
 
-int MoveScorer::CaptureExchangeScore(int side, const Position& position, const Move& move) {
-    return TargetStaysSafe(side, position, move) ? 0
-                                                 : ExchangeScore(side, position, move, occupancy);
+const DropExchange& MoveScorer::DropEstimate(int side, const Position& position, int square) {
+    if (dropEstimateNode[square] != node) {
+        dropEstimate[square] = DropExchangeOn(side, position, square, BoardOccupancy(position));
+        dropEstimateNode[square] = node;
+    }
+    return dropEstimate[square];
 }
 
-int MoveScorer::DropExchangeScore(int side, const Position& position, const Move& move) {
-    const int t = move.to;
-    if (TargetStaysSafe(side, position, move)) return 0;
-    if (dropEstimateNode[t] != node) {
-        dropEstimate[t] = DropExchangeOn(side, position, t, occupancy);
-        dropEstimateNode[t] = node;
-    }
-    return dropEstimate[t].attacked ? dropEstimate[t].rest - ExchangeValue[-move.from] : 0;
+int MoveScorer::ExchangeEstimate(int side, const Position& position, const Move& move,
+                                 bool useAttackMap) {
+    // A target the opponent cannot reach after the move ends the capture sequence before it
+    // starts: the map says so without running it.
+    if (useAttackMap && TargetStaysSafe(side, position, move)) return 0;
+    if (move.capture & 1) return ExchangeScore(side, position, move, BoardOccupancy(position));
+    const DropExchange& estimate = DropEstimate(side, position, move.to);
+    return estimate.attacked ? estimate.rest - ExchangeValue[-move.from] : 0;
 }
 
 int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known) {
@@ -76,9 +86,9 @@ int MoveScorer::ScoreBeforeExchange(const Position& position, Move& move, int ba
     return move.capture ? base + CaptureBonus : base + HistoryScore(history, move);
 }
 
-int MoveScorer::ExchangePart(int side, const Position& position, const Move& move) {
-    const int exchange = move.capture ? CaptureExchangeScore(side, position, move)
-                                      : DropExchangeScore(side, position, move);
+int MoveScorer::ExchangePart(int side, const Position& position, const Move& move,
+                             bool useAttackMap) {
+    const int exchange = ExchangeEstimate(side, position, move, useAttackMap);
     return exchange < 0 ? exchange - LosingPenalty : exchange;
 }
 

@@ -100,8 +100,9 @@ class MoveScorer {
                                    const History& history);
     // Whether the score has an exchange estimate: captures and drops.
     static bool NeedsExchange(const Move& move) { return move.capture || move.from < 0; }
-    // The exchange estimate's part of the score of a capture or a drop, `capture` set.
-    int ExchangePart(int side, const Position& position, const Move& move);
+    // The exchange estimate's part of the score of a capture or a drop, `capture` set. The
+    // opponent's attack map, worked out once for the node, pays when many moves are estimated.
+    int ExchangePart(int side, const Position& position, const Move& move, bool useAttackMap);
     // The most ExchangePart could give a capture or a drop, read off the board without the
     // estimate: `nextToKing` when the opponent's king stands next to its target.
     static int ExchangeCeiling(const Move& move, const PieceCode* board, bool nextToKing) {
@@ -122,11 +123,13 @@ class MoveScorer {
     // estimate of 0 without running the capture sequence.
     std::uint64_t attackMapNode = 0;
     SquareSet opponentAttacks = 0;
-    Occupancy occupancy{0, 0, 0};  // the board's, worked out with the attack map
+    std::uint64_t occupancyNode = 0;
+    Occupancy occupancy{0, 0, 0};  // the board's, with its sliders
 
+    const Occupancy& BoardOccupancy(const Position& position);
     bool TargetStaysSafe(int side, const Position& position, const Move& move);
-    int CaptureExchangeScore(int side, const Position& position, const Move& move);
-    int DropExchangeScore(int side, const Position& position, const Move& move);
+    const DropExchange& DropEstimate(int side, const Position& position, int square);
+    int ExchangeEstimate(int side, const Position& position, const Move& move, bool useAttackMap);
 };
 
 // Stable sort of a move list, descending by score.
