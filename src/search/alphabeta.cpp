@@ -42,7 +42,9 @@ void Search::UpdateVariation(int ply, const Move& move) {
 bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known,
                         bool& pending) {
     scorer.BeginNode();
-    const bool* nextToKing = NextToSquare[position.kingSquare[1 - side]].data();
+    const int enemyKing = position.kingSquare[1 - side];
+    const bool* nextToKing = NextToSquare[enemyKing].data();
+    const SquareSet knownTargets = known.Targets();
     int bestScored = INT_MIN;
     // The captures and the moves next to the opponent's king, with the highest of their
     // ceilings, and the highest score so far of the other pending moves (all drops).
@@ -52,8 +54,10 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
     int highestLaterDrop = INT_MIN;
     for (int i = 0; i < count; ++i) {
         Move& move = list[i];
-        if (AbsCode(position.board[move.to]) == King) return false;
-        const int base = scorer.BaseScore(move, known);
+        // Both kings stand on their squares here: no move capturing a king is ever made
+        // before this test.
+        if (move.to == enemyKing) return false;
+        const int base = scorer.BaseScore(move, known, knownTargets);
         move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
         if (!MoveScorer::NeedsExchange(move)) {
             bestScored = std::max(bestScored, move.score);

@@ -71,7 +71,8 @@ int MoveScorer::ExchangeEstimate(int side, const Position& position, const Move&
     return estimate.attacked ? estimate.rest - ExchangeValue[-move.from] : 0;
 }
 
-int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known) {
+int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets) {
+    if (!Contains(knownTargets, move.to)) return random.Next() % 5;
     if (SameMove(move, known.hash)) return HashMoveScore;
     if (SameMove(move, known.second)) return SecondMoveScore;
     if (SameMove(move, known.killer1)) return Killer1Score;

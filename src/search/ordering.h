@@ -47,6 +47,13 @@ struct OrderingMoves {
     Move killer1;
     Move killer2;
     Move pv;
+    // Every target square among them: a move to another square matches none of them.
+    SquareSet Targets() const {
+        SquareSet targets = 0;
+        for (const Move* known : {&hash, &second, &killer1, &killer2, &pv})
+            if (known->to >= 0 && known->to < SquareCount) targets |= SquareBit(known->to);
+        return targets;
+    }
 };
 
 // The base scores of the moves a node already knows, a capture's bonus, and what a losing
@@ -93,7 +100,7 @@ class MoveScorer {
     void BeginNode() { ++node; }
     // The score from the known moves, or the random part, drawn only for a move that matches
     // none of them.
-    int BaseScore(const Move& move, const OrderingMoves& known);
+    int BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets);
     // Sets `capture` and returns the score of a move but for its exchange estimate: the base
     // score plus a capture's bonus or a quiet move's history.
     static int ScoreBeforeExchange(const Position& position, Move& move, int base,
