@@ -64,9 +64,11 @@ void PutNextInOrder(Move* moves, int count, int index) {
         SortMoves(moves + index, count - index);
 }
 
-void SortMoves(Move* moves, int count) {
-    // Bottom-up merge sort over short insertion-sorted runs: stable, and the merge buffer is
-    // on the stack.
+namespace {
+
+// Stable sort by descending score: a bottom-up merge sort over short insertion-sorted runs,
+// with its merge buffer on the stack.
+void MergeSortMoves(Move* moves, int count) {
     Move buffer[MoveListSize];
     for (int start = 0; start < count; start += SortRun)
         InsertionSort(moves + start, count - start < SortRun ? count - start : SortRun);
@@ -84,6 +86,46 @@ void SortMoves(Move* moves, int count) {
     }
     if (source != moves)
         for (int i = 0; i < count; ++i) moves[i] = source[i];
+}
+
+}  // namespace
+
+void SortMoves(Move* moves, int count) {
+    // Most moves score only the random part, 0 to 4: they are placed by counting, in their
+    // order, and only the others are sorted. Those above 4 come first, those below 0 last.
+    constexpr int Small = 5;
+    Move others[MoveListSize];
+    int otherCount = 0;
+    int smallCount[Small] = {};
+    for (int i = 0; i < count; ++i) {
+        const unsigned score = static_cast<unsigned>(moves[i].score);
+        if (score < Small)
+            ++smallCount[score];
+        else
+            others[otherCount++] = moves[i];
+    }
+    if (otherCount == count) {
+        MergeSortMoves(moves, count);
+        return;
+    }
+    MergeSortMoves(others, otherCount);
+    int higher = 0;
+    while (higher < otherCount && others[higher].score >= Small) ++higher;
+    // Where each small score's moves start.
+    int next[Small];
+    int position = higher;
+    for (int score = Small - 1; score >= 0; --score) {
+        next[score] = position;
+        position += smallCount[score];
+    }
+    Move sorted[MoveListSize];
+    for (int i = 0; i < count; ++i) {
+        const unsigned score = static_cast<unsigned>(moves[i].score);
+        if (score < Small) sorted[next[score]++] = moves[i];
+    }
+    for (int i = 0; i < higher; ++i) sorted[i] = others[i];
+    for (int i = higher; i < otherCount; ++i) sorted[position + i - higher] = others[i];
+    for (int i = 0; i < count; ++i) moves[i] = sorted[i];
 }
 
 }  // namespace mirabel

@@ -318,13 +318,16 @@ TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
     EXPECT_EQ(history->Tried(move), 5002);
     history->AddGood(drop, -8);
     EXPECT_EQ(history->Good(drop), 65532);
-    // The sort, whole or move by move as a node walks its list, against std::stable_sort.
+    // The sort, whole or move by move as a node walks its list, against std::stable_sort: with
+    // many ties among the small scores that carry only the random part, and large scores of
+    // both signs around them.
     static Move sorted[MoveListSize], picked[MoveListSize];
     std::uint32_t state = 7;
     for (const int count : {0, 1, 2, 9, 17, 100, MoveListSize}) {
         for (int i = 0; i < count; ++i, state = state * 1103515245u + 12345u) {
             sorted[i] = BoardMove(i / 81, i % 81, 1, 0);
-            sorted[i].score = static_cast<int>((state >> 16) % 9) * 20000 - 80000 + (i & 1);
+            const int draw = static_cast<int>((state >> 16) % 11);
+            sorted[i].score = draw < 5 ? draw : (draw - 8) * 20000 + (i & 1);
         }
         std::vector<Move> reference(sorted, sorted + count);
         std::stable_sort(reference.begin(), reference.end(),
