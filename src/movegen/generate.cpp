@@ -110,11 +110,20 @@ int GenerateMoves(int side, const Position& position, Move* out) {
     return n + GenerateDrops(side, position, out + n);
 }
 
+namespace {
+
+// The squares of each file.
+constexpr Table<SquareSet, 9> FileSquares = [] {
+    Table<SquareSet, 9> table{};
+    for (int sq = 0; sq < SquareCount; ++sq) table[ColOf(sq)] |= SquareBit(sq);
+    return table;
+}();
+
+}  // namespace
+
 void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
-    const int pawn = SignOf(side) * Pawn;
-    for (bool& flag : fileHasPawn) flag = false;
-    for (int sq = 0; sq < SquareCount; ++sq)
-        if (board[sq] == pawn) fileHasPawn[ColOf(sq)] = true;
+    const SquareSet pawns = SquaresHolding(board, SignOf(side) * Pawn);
+    for (int file = 0; file < 9; ++file) fileHasPawn[file] = (pawns & FileSquares[file]) != 0;
 }
 
 namespace {

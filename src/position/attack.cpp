@@ -119,6 +119,24 @@ SquareSet SliderSquares(const PieceCode* board) {
     return sliders;
 }
 
+SquareSet SquaresHolding(const PieceCode* board, int code) {
+    SquareSet squares = 0;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(code));
+    for (int first = 0; first < 80; first += 16) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
+        const auto holding =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(cells, wanted)));
+        squares |= SquareSet{holding} << first;
+    }
+    if (board[80] == code) squares |= SquareBit(80);
+#else
+    for (int sq = 0; sq < SquareCount; ++sq)
+        if (board[sq] == code) squares |= SquareBit(sq);
+#endif
+    return squares;
+}
+
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
     const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
     // The step sources in their list order: the neighbours in square order, then the two

@@ -301,6 +301,8 @@ struct Occupancy {
 Occupancy OccupancyOf(const PieceCode* board);
 // The squares holding a lance, bishop, rook, horse or dragon of either side.
 SquareSet SliderSquares(const PieceCode* board);
+// The squares holding a piece of exactly this code.
+SquareSet SquaresHolding(const PieceCode* board, int code);
 
 // Square of a piece of the opponent of `side` attacking `square`, or NoSquare. The step
 // sources are tried first, in their list order, then the first piece along each ray, in
