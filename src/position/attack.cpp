@@ -1,5 +1,5 @@
-// The two attack tests of the search: FindAttacker and GivesCheck.
-#include "position/position.h"
+// The attack tests of the search: FindAttacker, the attack map, and GivesCheck.
+#include "position/attackers.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -8,13 +8,6 @@
 namespace mirabel {
 
 namespace {
-
-// First occupied square of `occupied` along a ray from `from`, or NoSquare.
-inline int FirstOccupied(SquareSet occupied, int direction, int from) {
-    const SquareSet along = RaySet[direction][from] & occupied;
-    if (along == 0) return NoSquare;
-    return Ascending[direction] ? LowestSquare(along) : HighestSquare(along);
-}
 
 inline bool RayEndsIn(const PieceCode* board, SquareSet occupied, int direction, int from,
                       const SliderSet& set) {
@@ -40,18 +33,6 @@ bool SliderCheckAlong(int side, const PieceCode* board, SquareSet occupied, int 
     }
 }
 
-// The slider set that attacks a square of `side` from each direction, in direction order:
-// the opponent's lance only from its own side of the board, its rook and dragon along every
-// line, its bishop and horse along the diagonals.
-const bool* const AttackerSets[2][DirectionCount] = {
-    {ForwardSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(),
-     BishopSlider[1].data(), BishopSlider[1].data(), BishopSlider[1].data(),
-     BishopSlider[1].data()},
-    {RookSlider[0].data(), ForwardSlider[0].data(), RookSlider[0].data(), RookSlider[0].data(),
-     BishopSlider[0].data(), BishopSlider[0].data(), BishopSlider[0].data(),
-     BishopSlider[0].data()},
-};
-
 // The directions in which a piece slides, as bits of the direction index, by side and kind:
 // a lance forward only, a rook and a dragon along ranks and files, a bishop and a horse along
 // the diagonals.
@@ -67,6 +48,15 @@ constexpr bool IsSliderKind(int kind) {
 }
 
 }  // namespace
+
+const bool* const AttackerSets[2][DirectionCount] = {
+    {ForwardSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(), RookSlider[1].data(),
+     BishopSlider[1].data(), BishopSlider[1].data(), BishopSlider[1].data(),
+     BishopSlider[1].data()},
+    {RookSlider[0].data(), ForwardSlider[0].data(), RookSlider[0].data(), RookSlider[0].data(),
+     BishopSlider[0].data(), BishopSlider[0].data(), BishopSlider[0].data(),
+     BishopSlider[0].data()},
+};
 
 Occupancy OccupancyOf(const PieceCode* board) {
     Occupancy occupancy{0, 0, 0};
@@ -138,33 +128,7 @@ SquareSet SquaresHolding(const PieceCode* board, int code) {
 }
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
-    const SquareSet enemies = side == 0 ? occupancy.side1 : occupancy.all & ~occupancy.side1;
-    // The step sources in their list order: the neighbours in square order, then the two
-    // knight squares; only those holding an opponent's piece can attack.
-    const std::uint64_t* stepMask = StepAttackMask[side].data();
-    for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
-        const int n = LowestSquare(near);
-        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
-    }
-    // Squares out of the occupancy are taken as empty, whatever the board still holds there.
-    const SquareList& knights = KnightSources[side][square];
-    for (int i = 0; i < knights.count; ++i) {
-        const int n = knights.squares[i];
-        if (Contains(enemies, n) && ((stepMask[board[n] + 15] >> (n - square + 20)) & 1)) return n;
-    }
-    // Only the rays holding one of the opponent's sliders can hold an attacker.
-    const SquareSet sliders = LinesThrough[square] & enemies & occupancy.sliders;
-    if (sliders == 0) return NoSquare;
-    const bool* const* sets = AttackerSets[side];
-#pragma GCC unroll 8
-    for (int dir = 0; dir < DirectionCount; ++dir) {
-        if ((RaySet[dir][square] & sliders) == 0) continue;
-        const SquareSet along = RaySet[dir][square] & occupancy.all;
-        if (along == 0) continue;
-        const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
-        if (sets[dir][board[n] + 15]) return n;
-    }
-    return NoSquare;
+    return FirstAttacker(side, board, square, occupancy.all, occupancy.side1, occupancy.sliders);
 }
 
 int FindAttacker(int side, const PieceCode* board, int square) {

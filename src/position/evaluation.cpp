@@ -1,5 +1,5 @@
 // Material balance and the static exchange estimate.
-#include "position/position.h"
+#include "position/attackers.h"
 
 namespace mirabel {
 
@@ -13,32 +13,28 @@ std::int32_t MaterialBalance(int side, const Position& position) {
 
 namespace {
 
-// Takes square n out of an occupancy.
-inline void Vacate(Occupancy& occupancy, int n) {
-    const SquareSet kept = ~SquareBit(n);
-    occupancy.all &= kept;
-    occupancy.side1 &= kept;
-    occupancy.sliders &= kept;
-}
-
 // The capture sequence on t, `onTarget` being the mover's piece standing there: each side
 // recaptures with the first attacker found, at most 10 times. Returns the balance from the
 // mover's view and sets `captures` to the number of captures made.
-// The board is only read: `occupancy` says which squares still hold their piece (the mover's
-// origin and every capturer's square are taken out of it), and what stands on t is carried in
-// `onTarget`, since FindAttacker never looks at the square it tests.
+// The board is only read: `occupancy` is the board's with the mover's origin emptied, each
+// capturer's square is taken out of it in turn, and what stands on t is carried in `onTarget`.
 std::int32_t CaptureSequence(int side, const PieceCode* board, int t, int onTarget,
-                             Occupancy occupancy, int& captures) {
+                             const Occupancy& occupancy, int& captures) {
+    SquareSet all = occupancy.all;
+    SquareSet side1 = occupancy.side1;
     int s = side;
     int sign = 1;
     std::int32_t total = 0;
     for (captures = 0; captures < 10; ++captures) {
-        const int n = FindAttacker(s, board, t, occupancy);
+        const int n = FirstAttacker(s, board, t, all, side1, occupancy.sliders);
         if (n == NoSquare) break;
         const std::int32_t value = ExchangeValue[onTarget];
         total -= sign * (value < 0 ? -value : value);
         onTarget = board[n];
-        Vacate(occupancy, n);
+        // Out of `all` and `side1` the square is out of every set FirstAttacker forms.
+        const SquareSet kept = ~SquareBit(n);
+        all &= kept;
+        side1 &= kept;
         sign = -sign;
         s = 1 - s;
     }
@@ -58,7 +54,8 @@ std::int32_t ExchangeScore(int side, const Position& position, const Move& move,
     int mover;
     if (move.from >= 0) {
         mover = position.board[move.from];
-        Vacate(after, move.from);
+        after.all &= ~SquareBit(move.from);
+        after.side1 &= ~SquareBit(move.from);
     } else {
         mover = SignOf(side) * -move.from;
     }

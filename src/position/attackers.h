@@ -1,0 +1,54 @@
+// The first-attacker search shared inside the position module: FindAttacker and the capture
+// sequences of the exchange estimates, which run it with their occupancy kept in registers.
+#pragma once
+
+#include "position/position.h"
+
+namespace mirabel {
+
+// First occupied square of `occupied` along a ray from `from`, or NoSquare.
+inline int FirstOccupied(SquareSet occupied, int direction, int from) {
+    const SquareSet along = RaySet[direction][from] & occupied;
+    if (along == 0) return NoSquare;
+    return Ascending[direction] ? LowestSquare(along) : HighestSquare(along);
+}
+
+// The slider set that attacks a square of `side` from each direction, in direction order:
+// the opponent's lance only from its own side of the board, its rook and dragon along every
+// line, its bishop and horse along the diagonals.
+extern const bool* const AttackerSets[2][DirectionCount];
+
+// FindAttacker on an occupancy given as its parts: `all` the occupied squares, `side1` those
+// of side 1, `sliders` at least the sliders among them. A square left out of `all` counts as
+// empty whatever the board holds there, and the square tested is never looked at.
+inline int FirstAttacker(int side, const PieceCode* board, int square, SquareSet all,
+                         SquareSet side1, SquareSet sliders) {
+    const SquareSet enemies = side == 0 ? side1 : all & ~side1;
+    // The step sources in their list order: the neighbours in square order, then the two
+    // knight squares; only those holding an opponent's piece can attack.
+    const std::uint64_t* stepMask = StepAttackMask[side].data();
+    for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
+        const int n = LowestSquare(near);
+        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+    }
+    const SquareList& knights = KnightSources[side][square];
+    for (int i = 0; i < knights.count; ++i) {
+        const int n = knights.squares[i];
+        if (Contains(enemies, n) && ((stepMask[board[n] + 15] >> (n - square + 20)) & 1)) return n;
+    }
+    // Only the rays holding one of the opponent's sliders can hold an attacker.
+    const SquareSet lines = LinesThrough[square] & enemies & sliders;
+    if (lines == 0) return NoSquare;
+    const bool* const* sets = AttackerSets[side];
+#pragma GCC unroll 8
+    for (int dir = 0; dir < DirectionCount; ++dir) {
+        if ((RaySet[dir][square] & lines) == 0) continue;
+        const SquareSet along = RaySet[dir][square] & all;
+        if (along == 0) continue;
+        const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
+        if (sets[dir][board[n] + 15]) return n;
+    }
+    return NoSquare;
+}
+
+}  // namespace mirabel
