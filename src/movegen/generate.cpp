@@ -99,15 +99,15 @@ int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) 
 
 }  // namespace
 
-static int GenerateDrops(int side, const Position& position, Move* out);
+static int GenerateDrops(int side, const Position& position, SquareSet empty, Move* out);
 
 int GenerateMoves(int side, const Position& position, Move* out) {
     int n = 0;
+    const Occupancy occupancy = OccupancyOf(position.board);
     // The side's pieces in square order.
-    for (SquareSet pieces = OccupancyOf(position.board).PiecesOf(side); pieces != 0;
-         pieces &= pieces - 1)
+    for (SquareSet pieces = occupancy.PiecesOf(side); pieces != 0; pieces &= pieces - 1)
         n += GeneratePieceMoves(side, position.board, out + n, LowestSquare(pieces));
-    return n + GenerateDrops(side, position, out + n);
+    return n + GenerateDrops(side, position, AllSquares & ~occupancy.all, out + n);
 }
 
 namespace {
@@ -128,41 +128,48 @@ void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
 
 namespace {
 
-// Writes a drop of `kind` on every empty square from `first` to `last - 1` whose file is not
-// barred, in square order. Every record is written and counted only when it is a move, which
-// costs less than a branch taken at random.
-inline int WriteDrops(const PieceCode* board, int kind, int first, int last,
-                      const bool (&barredFile)[9], Move* out) {
+// Writes a drop of `kind` on every square of `targets`, in square order.
+inline int WriteDrops(int kind, SquareSet targets, Move* out) {
     int n = 0;
-    for (int sq = first; sq < last; ++sq) {
-        out[n] = DropMove(kind, sq);
-        n += static_cast<int>(board[sq] == 0) & static_cast<int>(!barredFile[ColOf(sq)]);
-    }
+    for (auto low = static_cast<std::uint64_t>(targets); low != 0; low &= low - 1)
+        out[n++] = DropMove(kind, __builtin_ctzll(low));
+    for (auto high = static_cast<std::uint64_t>(targets >> 64); high != 0; high &= high - 1)
+        out[n++] = DropMove(kind, 64 + __builtin_ctzll(high));
     return n;
+}
+
+// The squares of the ranks from `first` to `last`.
+constexpr SquareSet RankSquares(int first, int last) {
+    SquareSet squares = 0;
+    for (int sq = first * 9; sq < (last + 1) * 9; ++sq) squares |= SquareBit(sq);
+    return squares;
+}
+// Where [side] may drop a pawn or a lance (not on the far rank), and a knight (not on the last
+// two).
+constexpr SquareSet OneRankFree[2] = {RankSquares(1, 8), RankSquares(0, 7)};
+constexpr SquareSet TwoRanksFree[2] = {RankSquares(2, 8), RankSquares(0, 6)};
+
+// The squares of the files holding an unpromoted pawn of `side`.
+SquareSet PawnFileSquares(int side, const PieceCode* board) {
+    const SquareSet pawns = SquaresHolding(board, SignOf(side) * Pawn);
+    SquareSet files = 0;
+    for (int file = 0; file < 9; ++file)
+        if ((pawns & FileSquares[file]) != 0) files |= FileSquares[file];
+    return files;
 }
 
 }  // namespace
 
-static int GenerateDrops(int side, const Position& position, Move* out) {
-    const PieceCode* board = position.board;
+static int GenerateDrops(int side, const Position& position, SquareSet empty, Move* out) {
     const std::int8_t* hand = position.hand[side];
-    constexpr bool NoFileBarred[9] = {};
     int n = 0;
-    // Pawns and lances cannot be dropped on the far rank, knights on the last two.
-    const int oneRankFree = side == 0 ? 9 : 0;
-    const int twoRanksFree = side == 0 ? 18 : 0;
-    if (hand[0] != 0) {
-        bool fileHasPawn[9] = {};
-        MarkPawnFiles(side, board, fileHasPawn);
-        n += WriteDrops(board, Pawn, oneRankFree, oneRankFree + 72, fileHasPawn, out + n);
-    }
-    if (hand[1] != 0)
-        n += WriteDrops(board, Lance, oneRankFree, oneRankFree + 72, NoFileBarred, out + n);
-    if (hand[2] != 0)
-        n += WriteDrops(board, Knight, twoRanksFree, twoRanksFree + 63, NoFileBarred, out + n);
+    if (hand[0] != 0)
+        n += WriteDrops(Pawn, empty & OneRankFree[side] & ~PawnFileSquares(side, position.board),
+                        out + n);
+    if (hand[1] != 0) n += WriteDrops(Lance, empty & OneRankFree[side], out + n);
+    if (hand[2] != 0) n += WriteDrops(Knight, empty & TwoRanksFree[side], out + n);
     for (int kind = Silver; kind <= Rook; ++kind)
-        if (hand[kind - 1] != 0)
-            n += WriteDrops(board, kind, 0, SquareCount, NoFileBarred, out + n);
+        if (hand[kind - 1] != 0) n += WriteDrops(kind, empty, out + n);
     return n;
 }
 

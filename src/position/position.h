@@ -169,6 +169,9 @@ constexpr SquareSet SquareBit(int square) {
     return SquareSet{1} << square;
 }
 
+// Every square of the board.
+constexpr SquareSet AllSquares = (SquareSet{1} << SquareCount) - 1;
+
 // Whether the set holds the square: one 64-bit half, one shift.
 constexpr bool Contains(SquareSet set, int square) {
     const auto half = static_cast<std::uint64_t>(square < 64 ? set : set >> 64);
