@@ -20,7 +20,7 @@ int LateMoveReduction(const History& history, const Move& move) {
 // Quiescence's ordering uses one attack map for lists at least this long: most of their moves
 // end on squares the opponent cannot reach, whose estimate is 0 at once, and one map then
 // costs less than running every capture sequence.
-constexpr int AttackMapFromMoves = 6;
+constexpr int AttackMapFromMoves = 8;
 // Quiescence's score of a move that loses its exchange (every other score is 0 or more); such
 // moves are never searched.
 constexpr int LosingExchange = -100000;
