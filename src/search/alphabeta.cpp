@@ -183,6 +183,9 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
             childDepth -= reduction;
         }
         MakeMove(side, position, move);
+        // A child that is not a quiescence node probes the table first thing.
+        if (childDepth >= OnePly || inCheck[ply + 1])
+            table.Prefetch(1 - side, static_cast<std::uint32_t>(position.hashKey));
         if (LeavesKingAttacked(side, position, move, inCheck[ply])) {
             position = snapshot;
             continue;

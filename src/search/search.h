@@ -148,6 +148,13 @@ class TranspositionTable {
         return entries[index + static_cast<std::uint32_t>(side) * half];
     }
     std::size_t SlotCount() const { return 2 * std::size_t{half}; }
+    // Starts loading the entry for (side, keyLo) into the cache, so that the wait for it
+    // overlaps other work before the probe.
+    void Prefetch(int side, std::uint32_t keyLo) {
+        const char* slot = reinterpret_cast<const char*>(&SlotOf(side, keyLo));
+        __builtin_prefetch(slot);
+        __builtin_prefetch(slot + sizeof(TableEntry) - 1);
+    }
 
   private:
     std::unique_ptr<TableEntry[]> entries;
