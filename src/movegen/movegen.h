@@ -34,8 +34,8 @@ int GenerateCaptures(int side, const PieceCode* board, Move* out);
 // The same, with the board's occupancy known.
 int GenerateCaptures(int side, const PieceCode* board, const Occupancy& occupancy, Move* out);
 
-// Check evasions: king moves, captures of the checker, interpositions. The position is
-// changed during the call and restored before it returns.
+// Check evasions: king moves, captures of the checker, interpositions (drops last). The
+// position is changed during the call and restored before it returns.
 int GenerateEvasions(int side, Position& position, Move* out);
 
 // Record builders shared by the generators.
@@ -56,7 +56,8 @@ inline bool InCheckNow(int side, const Position& position) {
     return FindAttacker(side, position.board, position.kingSquare[side]) != NoSquare;
 }
 
-// The list the search walks at a node: evasions when `side` is in check, else every move.
+// The list the search walks at a node: evasions when `side` is in check, else every move;
+// either way the drops come after every board move.
 int GenerateSearchMoves(int side, Position& position, Move* out);
 
 // After MakeMove of `move` by `side`: true when the move left the own king attacked.

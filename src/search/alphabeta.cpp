@@ -34,61 +34,83 @@ void Search::UpdateVariation(int ply, const Move& move) {
     pv[ply + 1][ply + 1].from = NoMove;
 }
 
+// What a node's first scoring pass learns: the best score worked out, and the moves whose
+// exchange estimates are left pending, with the highest scores they could reach.
+struct Search::FirstPass {
+    int bestScored = INT_MIN;
+    // The captures and the moves next to the opponent's king, worked out first: their ceilings
+    // are the highest.
+    std::int16_t firstStage[MoveListSize];
+    int firstStageCount = 0;
+    int highestFirstStage = INT_MIN;
+    int highestLaterDrop = INT_MIN;  // the highest score so far of the other drops
+
+    void Scored(int score) { bestScored = std::max(bestScored, score); }
+    void LeavePending(Move& move, int index, const PieceCode* board, bool nextToKing) {
+        if ((move.capture & 1) != 0 || nextToKing) {
+            firstStage[firstStageCount++] = static_cast<std::int16_t>(index);
+            highestFirstStage =
+                std::max(highestFirstStage,
+                         move.score + MoveScorer::ExchangeCeiling(move, board, nextToKing));
+        } else {
+            highestLaterDrop = std::max(highestLaterDrop, move.score);
+        }
+        move.capture |= ScorePending;
+    }
+    // A pawn loses least: its ceiling bounds every other drop's.
+    int LaterCeiling() const {
+        return highestLaterDrop == INT_MIN
+                   ? INT_MIN
+                   : highestLaterDrop + FarFromKingGain - ExchangeValue[Pawn];
+    }
+};
+
+// The first pass over one move: its score, or its score but for a pending exchange estimate.
+void Search::ScoreFirst(int side, Move& move, int index, const OrderingMoves& known,
+                        SquareSet knownTargets, const bool* nextToKing, FirstPass& pass) {
+    const int base = scorer.BaseScore(move, known, knownTargets);
+    move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
+    if (!MoveScorer::NeedsExchange(move)) {
+        pass.Scored(move.score);
+    } else if (base >= SecondMoveScore) {
+        move.score += scorer.ExchangePart(side, position, move, false);
+        pass.Scored(move.score);
+    } else {
+        pass.LeavePending(move, index, position.board, nextToKing[move.to]);
+    }
+}
+
 // Scores every move for ordering; returns false when a move can capture the king. The
 // exchange estimates of captures and drops are left pending while the node's first move is
 // known without them: while a move scores higher than any of theirs could. They are worked out
-// in two steps, the captures and the moves next to the opponent's king first, whose ceilings
-// are the highest; CompleteScores must run before a second move is picked.
+// in two steps, the captures and the moves next to the opponent's king first; CompleteScores
+// must run before a second move is picked.
 bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& known,
                         bool& pending) {
     scorer.BeginNode();
     const int enemyKing = position.kingSquare[1 - side];
     const bool* nextToKing = NextToSquare[enemyKing].data();
     const SquareSet knownTargets = known.Targets();
-    int bestScored = INT_MIN;
-    // The captures and the moves next to the opponent's king, with the highest of their
-    // ceilings, and the highest score so far of the other pending moves (all drops).
-    std::int16_t firstStage[MoveListSize];
-    int firstStageCount = 0;
-    int highestFirstStage = INT_MIN;
-    int highestLaterDrop = INT_MIN;
-    for (int i = 0; i < count; ++i) {
-        Move& move = list[i];
-        // Both kings stand on their squares here: no move capturing a king is ever made
-        // before this test.
-        if (move.to == enemyKing) return false;
-        const int base = scorer.BaseScore(move, known, knownTargets);
-        move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
-        if (!MoveScorer::NeedsExchange(move)) {
-            bestScored = std::max(bestScored, move.score);
-        } else if (base >= SecondMoveScore) {
-            move.score += scorer.ExchangePart(side, position, move, false);
-            bestScored = std::max(bestScored, move.score);
-        } else if (move.capture || nextToKing[move.to]) {
-            move.capture |= ScorePending;
-            firstStage[firstStageCount++] = static_cast<std::int16_t>(i);
-            highestFirstStage = std::max(
-                highestFirstStage, move.score + MoveScorer::ExchangeCeiling(move, position.board,
-                                                                            nextToKing[move.to]));
-        } else {
-            move.capture |= ScorePending;
-            highestLaterDrop = std::max(highestLaterDrop, move.score);
-        }
+    FirstPass pass;
+    // The board moves, then the drops, listed last, which reach only empty squares. Both
+    // kings stand on their squares here: no move capturing a king is ever made before this.
+    int i = 0;
+    for (; i < count && list[i].from >= 0; ++i) {
+        if (list[i].to == enemyKing) return false;
+        ScoreFirst(side, list[i], i, known, knownTargets, nextToKing, pass);
     }
-    // A pawn loses least: its ceiling bounds every other drop's.
-    const int highestLater = highestLaterDrop == INT_MIN
-                                 ? INT_MIN
-                                 : highestLaterDrop + FarFromKingGain - ExchangeValue[Pawn];
-    pending = firstStageCount > 0 || highestLaterDrop != INT_MIN;
-    if (bestScored > std::max(highestFirstStage, highestLater)) return true;
-    for (int j = 0; j < firstStageCount; ++j) {
-        Move& move = list[firstStage[j]];
+    for (; i < count; ++i) ScoreFirst(side, list[i], i, known, knownTargets, nextToKing, pass);
+
+    pending = pass.firstStageCount > 0 || pass.highestLaterDrop != INT_MIN;
+    if (pass.bestScored > std::max(pass.highestFirstStage, pass.LaterCeiling())) return true;
+    for (int j = 0; j < pass.firstStageCount; ++j) {
+        Move& move = list[pass.firstStage[j]];
         move.capture &= ~ScorePending;
         move.score += scorer.ExchangePart(side, position, move, false);
-        bestScored = std::max(bestScored, move.score);
+        pass.Scored(move.score);
     }
-    pending = highestLaterDrop != INT_MIN;
-    if (bestScored > highestLater) return true;
+    pending = pass.highestLaterDrop != INT_MIN;
+    if (pass.bestScored > pass.LaterCeiling()) return true;
     if (pending) CompleteScores(side, list, count, pending);
     return true;
 }

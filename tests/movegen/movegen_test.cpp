@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -188,6 +189,9 @@ std::pair<int, int> CompareAt(int side, const Position& position) {
     EXPECT_TRUE(std::memcmp(&scratch, &position, CellCount + 2) == 0 &&
                 scratch.hashKey == position.hashKey && scratch.material == position.material);
     EXPECT_LE(generated, InCheckNow(side, position) ? MaxEvasionList : MaxFullList);
+    // The search scores the drops apart from the board moves: they come last.
+    EXPECT_TRUE(
+        std::is_partitioned(moves, moves + generated, [](const Move& m) { return m.from >= 0; }));
     for (int i = 0; i < generated; ++i) {
         Position after = position;
         MakeMove(side, after, moves[i]);
