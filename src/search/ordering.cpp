@@ -1,13 +1,13 @@
 // The ordering score: hash move, killers, history, exchange estimate and the random part.
 #include "search/ordering.h"
 
+#include <algorithm>
+
 namespace mirabel {
 
 void History::Clear() {
-    for (auto& row : good)
-        for (auto& counter : row) counter = 0;
-    for (auto& row : tried)
-        for (auto& counter : row) counter = 0;
+    std::fill(&good[0][0], &good[0][0] + Rows * SquareCount, std::uint16_t{0});
+    std::fill(&tried[0][0], &tried[0][0] + Rows * SquareCount, std::uint16_t{0});
 }
 
 void History::AddTried(const Move& move, int depth) {

@@ -49,10 +49,11 @@ struct OrderingMoves {
     Move pv;
     // Every target square among them: a move to another square matches none of them.
     SquareSet Targets() const {
-        SquareSet targets = 0;
-        for (const Move* known : {&hash, &second, &killer1, &killer2, &pv})
-            if (known->to >= 0 && known->to < SquareCount) targets |= SquareBit(known->to);
-        return targets;
+        return TargetOf(hash) | TargetOf(second) | TargetOf(killer1) | TargetOf(killer2) |
+               TargetOf(pv);
+    }
+    static SquareSet TargetOf(const Move& move) {
+        return move.to >= 0 && move.to < SquareCount ? SquareBit(move.to) : 0;
     }
 };
 

@@ -220,7 +220,6 @@ class Search {
         if (--untilClockRead > 0) return false;
         untilClockRead = ClockReadInterval;
         return ReadClock();
-        return stopped;
     }
     bool ReadClock();
     int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
