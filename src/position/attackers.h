@@ -18,6 +18,38 @@ inline int FirstOccupied(SquareSet occupied, int direction, int from) {
 // line, its bishop and horse along the diagonals.
 extern const bool* const AttackerSets[2][DirectionCount];
 
+// A square's step sources seen through a window of the board: bit j stands for square
+// q - 20 + j, so that the neighbours and the knight squares of any square q fit one word.
+constexpr int WindowOffset = 20;
+constexpr std::uint64_t WindowBit(int q, int row, int col) {
+    if (row < 0 || row > 8 || col < 0 || col > 8) return 0;
+    return std::uint64_t{1} << (row * 9 + col - q + WindowOffset);
+}
+// The neighbours of each square, and the squares from which a knight of the opponent of [side]
+// attacks it (as in StepSources).
+inline constexpr Table<std::uint64_t, SquareCount> NeighbourWindow = [] {
+    Table<std::uint64_t, SquareCount> table{};
+    for (int q = 0; q < SquareCount; ++q)
+        for (int dr = -1; dr <= 1; ++dr)
+            for (int dc = -1; dc <= 1; ++dc)
+                if (dr != 0 || dc != 0) table[q] |= WindowBit(q, RowOf(q) + dr, ColOf(q) + dc);
+    return table;
+}();
+inline constexpr Table<std::uint64_t, 2, SquareCount> KnightWindow = [] {
+    Table<std::uint64_t, 2, SquareCount> table{};
+    for (int side = 0; side < 2; ++side)
+        for (int q = 0; q < SquareCount; ++q) {
+            const int row = RowOf(q) + (side == 0 ? -2 : 2);
+            table[side][q] = WindowBit(q, row, ColOf(q) + 1) | WindowBit(q, row, ColOf(q) - 1);
+        }
+    return table;
+}();
+// The squares of a set around q, as the window of q.
+inline std::uint64_t WindowAround(SquareSet set, int q) {
+    return static_cast<std::uint64_t>(q >= WindowOffset ? set >> (q - WindowOffset)
+                                                        : set << (WindowOffset - q));
+}
+
 // FindAttacker on an occupancy given as its parts: `all` the occupied squares, `side1` those
 // of side 1, `sliders` at least the sliders among them. A square left out of `all` counts as
 // empty whatever the board holds there, and the square tested is never looked at.
@@ -26,15 +58,19 @@ inline int FirstAttacker(int side, const PieceCode* board, int square, SquareSet
     const SquareSet enemies = side == 0 ? side1 : all & ~side1;
     // The step sources in their list order: the neighbours in square order, then the two
     // knight squares; only those holding an opponent's piece can attack.
+    // StepAttackMask numbers the step sources as the window does.
     const std::uint64_t* stepMask = StepAttackMask[side].data();
-    for (SquareSet near = NeighbourSet[square] & enemies; near != 0; near &= near - 1) {
-        const int n = LowestSquare(near);
-        if ((stepMask[board[n] + 15] >> (n - square + 20)) & 1) return n;
+    const std::uint64_t around = WindowAround(enemies, square);
+    const int first = square - WindowOffset;
+    for (std::uint64_t near = around & NeighbourWindow[square]; near != 0; near &= near - 1) {
+        const int bit = __builtin_ctzll(near);
+        if ((stepMask[board[first + bit] + 15] >> bit) & 1) return first + bit;
     }
-    const SquareList& knights = KnightSources[side][square];
-    for (int i = 0; i < knights.count; ++i) {
-        const int n = knights.squares[i];
-        if (Contains(enemies, n) && ((stepMask[board[n] + 15] >> (n - square + 20)) & 1)) return n;
+    // Of the two knight squares the one of the higher file index, the higher square, first.
+    for (std::uint64_t knights = around & KnightWindow[side][square]; knights != 0;) {
+        const int bit = 63 - __builtin_clzll(knights);
+        if ((stepMask[board[first + bit] + 15] >> bit) & 1) return first + bit;
+        knights &= ~(std::uint64_t{1} << bit);
     }
     // Only the rays holding one of the opponent's sliders can hold an attacker.
     const SquareSet lines = LinesThrough[square] & enemies & sliders;

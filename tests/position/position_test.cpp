@@ -152,6 +152,9 @@ TEST(Position, AttacksSeeLinesUpToTheFirstPiece) {
                             {"K8/9/9/9/4k4/9/9/9/4L4 w - 1", "5e", Sq("5i")},
                             // Steps come before lines; a horse steps orthogonally.
                             {"k8/9/5n3/9/4K3r/9/9/9/9 b - 1", "5e", Sq("4c")},
+                            // Of two knights, the one on the file of lower number first.
+                            {"k8/9/3n1n3/9/4K4/9/9/9/9 b - 1", "5e", Sq("4c")},
+                            {"K8/9/9/9/4k4/9/3N1N3/9/9 w - 1", "5e", Sq("4g")},
                             {"k8/9/9/4+b4/4K4/9/9/9/9 b - 1", "5e", Sq("5d")},
                             // The occupant of the square itself is ignored.
                             {"k8/9/9/9/4p4/4G4/9/9/8K w - 1", "5e", Sq("5f")}});
