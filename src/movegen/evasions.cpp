@@ -64,15 +64,14 @@ static int GenerateMovesTo(int side, const PieceCode* board, SquareSet occupied,
 static int GenerateInterpositionDrops(int side, const Position& position, Move* out,
                                       const int* squares, int count) {
     const std::int8_t* hand = position.hand[side];
-    bool fileHasPawn[9] = {};
-    if (hand[0] != 0) MarkPawnFiles(side, position.board, fileHasPawn);
+    const SquareSet pawnFiles = hand[0] != 0 ? PawnFileSquares(side, position.board) : 0;
     int n = 0;
     for (int kind = Pawn; kind <= Rook; ++kind) {
         if (hand[kind - 1] == 0) continue;
         for (int i = 0; i < count; ++i) {
             const int sq = squares[i];
             if (position.board[sq] != 0 || !CanMoveFrom(side, kind, sq)) continue;
-            if (kind == Pawn && fileHasPawn[ColOf(sq)]) continue;
+            if (kind == Pawn && Contains(pawnFiles, sq)) continue;
             out[n++] = DropMove(kind, sq);
         }
     }

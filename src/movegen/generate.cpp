@@ -121,9 +121,12 @@ constexpr Table<SquareSet, 9> FileSquares = [] {
 
 }  // namespace
 
-void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]) {
+SquareSet PawnFileSquares(int side, const PieceCode* board) {
     const SquareSet pawns = SquaresHolding(board, SignOf(side) * Pawn);
-    for (int file = 0; file < 9; ++file) fileHasPawn[file] = (pawns & FileSquares[file]) != 0;
+    SquareSet files = 0;
+    for (int file = 0; file < 9; ++file)
+        if ((pawns & FileSquares[file]) != 0) files |= FileSquares[file];
+    return files;
 }
 
 namespace {
@@ -148,15 +151,6 @@ constexpr SquareSet RankSquares(int first, int last) {
 // two).
 constexpr SquareSet OneRankFree[2] = {RankSquares(1, 8), RankSquares(0, 7)};
 constexpr SquareSet TwoRanksFree[2] = {RankSquares(2, 8), RankSquares(0, 6)};
-
-// The squares of the files holding an unpromoted pawn of `side`.
-SquareSet PawnFileSquares(int side, const PieceCode* board) {
-    const SquareSet pawns = SquaresHolding(board, SignOf(side) * Pawn);
-    SquareSet files = 0;
-    for (int file = 0; file < 9; ++file)
-        if ((pawns & FileSquares[file]) != 0) files |= FileSquares[file];
-    return files;
-}
 
 }  // namespace
 

@@ -19,7 +19,7 @@ int WriteStepRecords(int side, const PieceCode* board, int square, int t, Move* 
 // Every move of a rook or a bishop (the board part of a dragon or a horse) on `square`.
 int GenerateRookMoves(int side, const PieceCode* board, int square, Move* out);
 int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out);
-// Marks the files holding an unpromoted pawn of `side`.
-void MarkPawnFiles(int side, const PieceCode* board, bool (&fileHasPawn)[9]);
+// The squares of the files holding an unpromoted pawn of `side`, where it may drop no pawn.
+SquareSet PawnFileSquares(int side, const PieceCode* board);
 
 }  // namespace mirabel
