@@ -18,38 +18,6 @@ inline int FirstOccupied(SquareSet occupied, int direction, int from) {
 // line, its bishop and horse along the diagonals.
 extern const bool* const AttackerSets[2][DirectionCount];
 
-// A square's step sources seen through a window of the board: bit j stands for square
-// q - 20 + j, so that the neighbours and the knight squares of any square q fit one word.
-constexpr int WindowOffset = 20;
-constexpr std::uint64_t WindowBit(int q, int row, int col) {
-    if (row < 0 || row > 8 || col < 0 || col > 8) return 0;
-    return std::uint64_t{1} << (row * 9 + col - q + WindowOffset);
-}
-// The neighbours of each square, and the squares from which a knight of the opponent of [side]
-// attacks it (as in StepSources).
-inline constexpr Table<std::uint64_t, SquareCount> NeighbourWindow = [] {
-    Table<std::uint64_t, SquareCount> table{};
-    for (int q = 0; q < SquareCount; ++q)
-        for (int dr = -1; dr <= 1; ++dr)
-            for (int dc = -1; dc <= 1; ++dc)
-                if (dr != 0 || dc != 0) table[q] |= WindowBit(q, RowOf(q) + dr, ColOf(q) + dc);
-    return table;
-}();
-inline constexpr Table<std::uint64_t, 2, SquareCount> KnightWindow = [] {
-    Table<std::uint64_t, 2, SquareCount> table{};
-    for (int side = 0; side < 2; ++side)
-        for (int q = 0; q < SquareCount; ++q) {
-            const int row = RowOf(q) + (side == 0 ? -2 : 2);
-            table[side][q] = WindowBit(q, row, ColOf(q) + 1) | WindowBit(q, row, ColOf(q) - 1);
-        }
-    return table;
-}();
-// The squares of a set around q, as the window of q.
-inline std::uint64_t WindowAround(SquareSet set, int q) {
-    return static_cast<std::uint64_t>(q >= WindowOffset ? set >> (q - WindowOffset)
-                                                        : set << (WindowOffset - q));
-}
-
 // FindAttacker on an occupancy given as its parts: `all` the occupied squares, `side1` those
 // of side 1, `sliders` at least the sliders among them. A square left out of `all` counts as
 // empty whatever the board holds there, and the square tested is never looked at.

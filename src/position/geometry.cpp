@@ -160,6 +160,15 @@ constexpr Table<SquareSet, SquareCount> NeighbourSet = [] {
 constexpr Table<SquareList, 2, SquareCount> KnightSources =
     Fill<SquareList, 2, SquareCount>(KnightSquares);
 
+constexpr Table<std::uint64_t, SquareCount> NeighbourWindow = [] {
+    Table<std::uint64_t, SquareCount> table{};
+    for (int sq = 0; sq < SquareCount; ++sq) table[sq] = WindowAround(NeighbourSet[sq], sq);
+    return table;
+}();
+
+constexpr Table<std::uint64_t, 2, SquareCount> KnightWindow = Fill<std::uint64_t, 2, SquareCount>(
+    [](int side, int sq) { return WindowAround(SetOf(KnightSquares(side, sq)), sq); });
+
 constexpr Table<SquareSet, DirectionCount, SquareCount> RaySet =
     Fill<SquareSet, DirectionCount, SquareCount>(
         [](int dir, int sq) { return SetOf(Ray[dir][sq]); });

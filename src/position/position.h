@@ -244,6 +244,11 @@ extern const Table<SquareSet, 2, PatternCount, SquareCount> StepTargetSet;
 extern const Table<SquareList, 2, SquareCount> StepSources;
 extern const Table<SquareSet, SquareCount> NeighbourSet;
 extern const Table<SquareList, 2, SquareCount> KnightSources;
+// The same step sources seen through a window of the board around the square: bit j stands
+// for square q - 20 + j, so that the neighbours and the knight squares of any square q fit one
+// word (see WindowAround).
+extern const Table<std::uint64_t, SquareCount> NeighbourWindow;
+extern const Table<std::uint64_t, 2, SquareCount> KnightWindow;
 extern const Table<SquareList, DirectionCount, SquareCount> Ray;
 extern const Table<SquareSet, DirectionCount, SquareCount> RaySet;
 extern const Table<SquareSet, SquareCount> LinesThrough;  // every ray from the square
@@ -271,6 +276,13 @@ inline bool InSet(const SliderSet& set, int code) {
 constexpr bool StepAttacks(int side, int kind, int from, int to) {
     const int pattern = StepPatternOfKind[kind];
     return pattern >= 0 && Contains(StepTargetSet[side][pattern][from], to);
+}
+
+// The squares of a set around square q as one word: bit j stands for square q - 20 + j.
+constexpr int WindowOffset = 20;
+constexpr std::uint64_t WindowAround(SquareSet set, int q) {
+    return static_cast<std::uint64_t>(q >= WindowOffset ? set >> (q - WindowOffset)
+                                                        : set << (WindowOffset - q));
 }
 
 // The lowest square of a set that is not empty.
