@@ -37,6 +37,11 @@ void Search::UpdateVariation(int ply, const Move& move) {
 // What a node's first scoring pass learns: the best score worked out, and the moves whose
 // exchange estimates are left pending, with the highest scores they could reach.
 struct Search::FirstPass {
+    explicit FirstPass(int king) : enemyKing(king), kingNeighbours(NeighbourWindow[king]) {}
+
+    // The opponent's king and the window of its neighbours (see WindowAround).
+    int enemyKing;
+    std::uint64_t kingNeighbours;
     int bestScored = INT_MIN;
     // The captures and the moves next to the opponent's king, worked out first: their ceilings
     // are the highest.
@@ -45,8 +50,13 @@ struct Search::FirstPass {
     int highestFirstStage = INT_MIN;
     int highestLaterDrop = INT_MIN;  // the highest score so far of the other drops
 
+    bool NextToKing(int square) const {
+        const auto bit = static_cast<unsigned>(square - enemyKing + WindowOffset);
+        return bit < 64 && ((kingNeighbours >> bit) & 1) != 0;
+    }
     void Scored(int score) { bestScored = std::max(bestScored, score); }
-    void LeavePending(Move& move, int index, const PieceCode* board, bool nextToKing) {
+    void LeavePending(Move& move, int index, const PieceCode* board) {
+        const bool nextToKing = NextToKing(move.to);
         if ((move.capture & 1) != 0 || nextToKing) {
             firstStage[firstStageCount++] = static_cast<std::int16_t>(index);
             highestFirstStage =
@@ -67,7 +77,7 @@ struct Search::FirstPass {
 
 // The first pass over one move: its score, or its score but for a pending exchange estimate.
 void Search::ScoreFirst(int side, Move& move, int index, const OrderingMoves& known,
-                        SquareSet knownTargets, const bool* nextToKing, FirstPass& pass) {
+                        SquareSet knownTargets, FirstPass& pass) {
     const int base = scorer.BaseScore(move, known, knownTargets);
     move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
     if (!MoveScorer::NeedsExchange(move)) {
@@ -76,7 +86,7 @@ void Search::ScoreFirst(int side, Move& move, int index, const OrderingMoves& kn
         move.score += scorer.ExchangePart(side, position, move, false);
         pass.Scored(move.score);
     } else {
-        pass.LeavePending(move, index, position.board, nextToKing[move.to]);
+        pass.LeavePending(move, index, position.board);
     }
 }
 
@@ -89,17 +99,16 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
                         bool& pending) {
     scorer.BeginNode();
     const int enemyKing = position.kingSquare[1 - side];
-    const bool* nextToKing = NextToSquare[enemyKing].data();
     const SquareSet knownTargets = known.Targets();
-    FirstPass pass;
+    FirstPass pass(enemyKing);
     // The board moves, then the drops, listed last, which reach only empty squares. Both
     // kings stand on their squares here: no move capturing a king is ever made before this.
     int i = 0;
     for (; i < count && list[i].from >= 0; ++i) {
         if (list[i].to == enemyKing) return false;
-        ScoreFirst(side, list[i], i, known, knownTargets, nextToKing, pass);
+        ScoreFirst(side, list[i], i, known, knownTargets, pass);
     }
-    for (; i < count; ++i) ScoreFirst(side, list[i], i, known, knownTargets, nextToKing, pass);
+    for (; i < count; ++i) ScoreFirst(side, list[i], i, known, knownTargets, pass);
 
     pending = pass.firstStageCount > 0 || pass.highestLaterDrop != INT_MIN;
     if (pass.bestScored > std::max(pass.highestFirstStage, pass.LaterCeiling())) return true;

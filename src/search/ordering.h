@@ -78,18 +78,6 @@ static_assert([] {
     return true;
 }());
 
-// NextToSquare[a][b]: whether b is a or one of its neighbours.
-constexpr Table<bool, SquareCount, SquareCount> NextToSquare = [] {
-    Table<bool, SquareCount, SquareCount> table{};
-    for (int a = 0; a < SquareCount; ++a)
-        for (int b = 0; b < SquareCount; ++b) {
-            const int rows = RowOf(a) - RowOf(b);
-            const int cols = ColOf(a) - ColOf(b);
-            table[a][b] = rows >= -1 && rows <= 1 && cols >= -1 && cols <= 1;
-        }
-    return table;
-}();
-
 // A bit of `capture` set while a move's score lacks its exchange estimate.
 constexpr std::uint8_t ScorePending = 2;
 

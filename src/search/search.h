@@ -230,7 +230,7 @@ class Search {
     int NullMoveScore(int side, int beta, int depth, int ply);
     struct FirstPass;
     void ScoreFirst(int side, Move& move, int index, const OrderingMoves& known,
-                    SquareSet knownTargets, const bool* nextToKing, FirstPass& pass);
+                    SquareSet knownTargets, FirstPass& pass);
     bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known, bool& pending);
     void CompleteScores(int side, Move* list, int count, bool& pending);
     void ScoreByExchange(int side, const Occupancy& occupancy, Move* list, int count);
