@@ -85,46 +85,63 @@ Occupancy OccupancyOf(const PieceCode* board) {
     return occupancy;
 }
 
-SquareSet SliderSquares(const PieceCode* board) {
-    SquareSet sliders = 0;
+namespace {
+
+// The squares whose cells a test passes, sixteen cells at a time where the processor allows:
+// `Test::Cells` gives a byte mask of sixteen cells, `Test::Cell` the answer for one.
+template <typename Test>
+SquareSet SquaresWhere(const PieceCode* board, const Test& test) {
+    SquareSet squares = 0;
 #ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
     for (int first = 0; first < 80; first += 16) {
         const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
-        // The kind as an unsigned byte: the smaller of the code and its negation.
-        const __m128i kinds = _mm_min_epu8(cells, _mm_sub_epi8(zero, cells));
-        const __m128i slides =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Lance)),
-                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Bishop))),
-                         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(kinds, _mm_set1_epi8(Rook)),
-                                                   _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Horse))),
-                                      _mm_cmpeq_epi8(kinds, _mm_set1_epi8(Dragon))));
-        sliders |= SquareSet{static_cast<unsigned>(_mm_movemask_epi8(slides))} << first;
+        squares |= SquareSet{static_cast<unsigned>(_mm_movemask_epi8(test.Cells(cells)))} << first;
     }
-    if (IsSliderKind(AbsCode(board[80]))) sliders |= SquareBit(80);
+    if (test.Cell(board[80])) squares |= SquareBit(80);
 #else
     for (int sq = 0; sq < SquareCount; ++sq)
-        if (IsSliderKind(AbsCode(board[sq]))) sliders |= SquareBit(sq);
+        if (test.Cell(board[sq])) squares |= SquareBit(sq);
 #endif
-    return sliders;
+    return squares;
+}
+
+struct HoldsSlider {
+#ifdef __SSE2__
+    static __m128i Cells(__m128i cells) {
+        // The kind as an unsigned byte: the smaller of the code and its negation.
+        const __m128i kinds = _mm_min_epu8(cells, _mm_sub_epi8(_mm_setzero_si128(), cells));
+        const auto is = [&kinds](int kind) {
+            return _mm_cmpeq_epi8(kinds, _mm_set1_epi8(static_cast<char>(kind)));
+        };
+        return _mm_or_si128(_mm_or_si128(is(Lance), is(Bishop)),
+                            _mm_or_si128(_mm_or_si128(is(Rook), is(Horse)), is(Dragon)));
+    }
+#endif
+    static bool Cell(int code) {
+        return IsSliderKind(AbsCode(code));
+    }
+};
+
+struct HoldsCode {
+    int code;
+#ifdef __SSE2__
+    __m128i Cells(__m128i cells) const {
+        return _mm_cmpeq_epi8(cells, _mm_set1_epi8(static_cast<char>(code)));
+    }
+#endif
+    bool Cell(int cell) const {
+        return cell == code;
+    }
+};
+
+}  // namespace
+
+SquareSet SliderSquares(const PieceCode* board) {
+    return SquaresWhere(board, HoldsSlider{});
 }
 
 SquareSet SquaresHolding(const PieceCode* board, int code) {
-    SquareSet squares = 0;
-#ifdef __SSE2__
-    const __m128i wanted = _mm_set1_epi8(static_cast<char>(code));
-    for (int first = 0; first < 80; first += 16) {
-        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(board + first));
-        const auto holding =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(cells, wanted)));
-        squares |= SquareSet{holding} << first;
-    }
-    if (board[80] == code) squares |= SquareBit(80);
-#else
-    for (int sq = 0; sq < SquareCount; ++sq)
-        if (board[sq] == code) squares |= SquareBit(sq);
-#endif
-    return squares;
+    return SquaresWhere(board, HoldsCode{code});
 }
 
 int FindAttacker(int side, const PieceCode* board, int square, const Occupancy& occupancy) {
