@@ -83,7 +83,7 @@ void Search::ScoreFirst(int side, Move& move, int index, const OrderingMoves& kn
     if (!MoveScorer::NeedsExchange(move)) {
         pass.Scored(move.score);
     } else if (base >= SecondMoveScore) {
-        move.score += scorer.ExchangePart(side, position, move, false);
+        scorer.AddExchangePart(side, position, move, false);
         pass.Scored(move.score);
     } else {
         pass.LeavePending(move, index, position.board);
@@ -114,8 +114,7 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
     if (pass.bestScored > std::max(pass.highestFirstStage, pass.LaterCeiling())) return true;
     for (int j = 0; j < pass.firstStageCount; ++j) {
         Move& move = list[pass.firstStage[j]];
-        move.capture &= ~ScorePending;
-        move.score += scorer.ExchangePart(side, position, move, false);
+        scorer.AddExchangePart(side, position, move, false);
         pass.Scored(move.score);
     }
     pending = pass.highestLaterDrop != INT_MIN;
@@ -128,9 +127,7 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
 void Search::CompleteScores(int side, Move* list, int count, bool& pending) {
     for (int i = 0; i < count; ++i) {
         Move& move = list[i];
-        if ((move.capture & ScorePending) == 0) continue;
-        move.capture &= ~ScorePending;
-        move.score += scorer.ExchangePart(side, position, move, true);
+        if ((move.capture & ScorePending) != 0) scorer.AddExchangePart(side, position, move, true);
     }
     pending = false;
 }

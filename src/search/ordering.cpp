@@ -87,10 +87,11 @@ int MoveScorer::ScoreBeforeExchange(const Position& position, Move& move, int ba
     return move.capture ? base + CaptureBonus : base + HistoryScore(history, move);
 }
 
-int MoveScorer::ExchangePart(int side, const Position& position, const Move& move,
-                             bool useAttackMap) {
+void MoveScorer::AddExchangePart(int side, const Position& position, Move& move,
+                                 bool useAttackMap) {
+    move.capture &= ~ScorePending;
     const int exchange = ExchangeEstimate(side, position, move, useAttackMap);
-    return exchange < 0 ? exchange - LosingPenalty : exchange;
+    move.score += exchange < 0 ? exchange - LosingPenalty : exchange;
 }
 
 }  // namespace mirabel

@@ -96,9 +96,10 @@ class MoveScorer {
                                    const History& history);
     // Whether the score has an exchange estimate: captures and drops.
     static bool NeedsExchange(const Move& move) { return move.capture || move.from < 0; }
-    // The exchange estimate's part of the score of a capture or a drop, `capture` set. The
-    // opponent's attack map, worked out once for the node, pays when many moves are estimated.
-    int ExchangePart(int side, const Position& position, const Move& move, bool useAttackMap);
+    // Adds the exchange estimate's part to the score of a capture or a drop, `capture` set,
+    // and clears its ScorePending bit. The opponent's attack map, worked out once for the
+    // node, pays when many moves are estimated.
+    void AddExchangePart(int side, const Position& position, Move& move, bool useAttackMap);
     // The most ExchangePart could give a capture or a drop, read off the board without the
     // estimate: `nextToKing` when the opponent's king stands next to its target.
     static int ExchangeCeiling(const Move& move, const PieceCode* board, bool nextToKing) {
