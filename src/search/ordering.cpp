@@ -66,12 +66,13 @@ int MoveScorer::ExchangeEstimate(int side, const Position& position, const Move&
     // A target the opponent cannot reach after the move ends the capture sequence before it
     // starts: the map says so without running it.
     if (useAttackMap && TargetStaysSafe(side, position, move)) return 0;
-    if (move.capture & 1) return ExchangeScore(side, position, move, BoardOccupancy(position));
+    if (move.capture) return ExchangeScore(side, position, move, BoardOccupancy(position));
     const DropExchange& estimate = DropEstimate(side, position, move.to);
     return estimate.attacked ? estimate.rest - ExchangeValue[-move.from] : 0;
 }
 
-int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets) {
+int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets,
+                          OrderingRandom& random) {
     if (!Contains(knownTargets, move.to)) return random.Next() % 5;
     if (SameMove(move, known.hash)) return HashMoveScore;
     if (SameMove(move, known.second)) return SecondMoveScore;
@@ -89,7 +90,6 @@ int MoveScorer::ScoreBeforeExchange(const Position& position, Move& move, int ba
 
 void MoveScorer::AddExchangePart(int side, const Position& position, Move& move,
                                  bool useAttackMap) {
-    move.capture &= ~ScorePending;
     const int exchange = ExchangeEstimate(side, position, move, useAttackMap);
     move.score += exchange < 0 ? exchange - LosingPenalty : exchange;
 }

@@ -78,26 +78,25 @@ static_assert([] {
     return true;
 }());
 
-// A bit of `capture` set while a move's score lacks its exchange estimate.
-constexpr std::uint8_t ScorePending = 2;
-
-// Scores the moves of one node after another. Drop estimates and the opponent's attack map
-// are worked out once per node, at the first move that needs them.
+// Scores the moves of one node after another (each ply's move picker has its own). Drop
+// estimates and the opponent's attack map are worked out once per node, at the first move that
+// needs them.
 class MoveScorer {
   public:
-    // Starts the scoring of a new node's moves (or the rest of a node's, after a child's).
+    // Starts the scoring of a new node's moves.
     void BeginNode() { ++node; }
     // The score from the known moves, or the random part, drawn only for a move that matches
     // none of them.
-    int BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets);
+    static int BaseScore(const Move& move, const OrderingMoves& known, SquareSet knownTargets,
+                         OrderingRandom& random);
     // Sets `capture` and returns the score of a move but for its exchange estimate: the base
     // score plus a capture's bonus or a quiet move's history.
     static int ScoreBeforeExchange(const Position& position, Move& move, int base,
                                    const History& history);
     // Whether the score has an exchange estimate: captures and drops.
     static bool NeedsExchange(const Move& move) { return move.capture || move.from < 0; }
-    // Adds the exchange estimate's part to the score of a capture or a drop, `capture` set,
-    // and clears its ScorePending bit. The opponent's attack map, worked out once for the
+    // Adds the exchange estimate's part to the score of a capture or a drop, `capture` set.
+    // The opponent's attack map, worked out once for the
     // node, pays when many moves are estimated.
     void AddExchangePart(int side, const Position& position, Move& move, bool useAttackMap);
     // The most ExchangePart could give a capture or a drop, read off the board without the
@@ -110,7 +109,6 @@ class MoveScorer {
     }
 
   private:
-    OrderingRandom random;
     std::uint64_t node = 1;  // never equal to a zero-filled stamp
     // Drop estimates, one per target square: every kind dropped on a square shares the same
     // recapture sequence.
@@ -133,7 +131,8 @@ class MoveScorer {
 void SortMoves(Move* moves, int count);
 // Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
 // moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
-// Call it for index 0, 1, 2, ... in turn.
-void PutNextInOrder(Move* moves, int count, int index);
+// Call it for index 0, 1, 2, ... in turn. Returns where the move now at `index` stood: the moves
+// between went one place on.
+int PutNextInOrder(Move* moves, int count, int index);
 
 }  // namespace mirabel

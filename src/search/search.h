@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "position/position.h"
 #include "search/ordering.h"
+#include "search/picker.h"
 
 namespace mirabel {
 
@@ -209,8 +210,8 @@ class Search {
     Move killer1[MaxPly] = {};
     Move killer2[MaxPly] = {};
     History history;
-    MoveScorer scorer;
-    Move moveLists[MoveListCount][MoveListSize] = {};
+    OrderingRandom random;  // one sequence through every search of this object
+    MovePicker pickers[MoveListCount];
 
     // The stop test made at every node. The clock is read, and the control asked, at every
     // ClockReadInterval-th test only: a read costs more than the rest of a quiescence node's
@@ -228,13 +229,11 @@ class Search {
     int AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool noNull);
     int Quiescence(int side, int alpha, int beta, int ply);
     int NullMoveScore(int side, int beta, int depth, int ply);
-    struct FirstPass;
-    void ScoreFirst(int side, Move& move, int index, const OrderingMoves& known,
-                    SquareSet knownTargets, FirstPass& pass);
-    bool ScoreMoves(int side, Move* list, int count, const OrderingMoves& known, bool& pending);
-    void CompleteScores(int side, Move* list, int count, bool& pending);
-    void ScoreByExchange(int side, const Occupancy& occupancy, Move* list, int count);
-    int CaptureGain(const Move& move) const;
+    int Reduction(const Move& move, int childDepth, int ply) const;
+    bool IsPawnDropMate(int side, const Move& move, int childScore, int ply) const;
+    int SearchAgain(int side, int alpha, int beta, int score, int depth, int childDepth,
+                    bool reduced, int ply);
+    void RecordCutoff(const Move& move, int depth, int ply);
     void UpdateVariation(int ply, const Move& move);
     void ClearMoveTables();
     void Report(int score, bool final);

@@ -38,8 +38,8 @@ void MergeRuns(const Move* left, const Move* middle, const Move* end, Move* out)
 constexpr int PickedMoves = 3;
 
 // Moves the first of the best-scored moves from index on to index, shifting the moves it
-// passes one place on, so their order is kept.
-void PickBest(Move* moves, int count, int index) {
+// passes one place on, so their order is kept; returns where it stood.
+int PickBest(Move* moves, int count, int index) {
     // Kept in registers and chosen without a branch: which score is higher is close to random.
     int best = index;
     int bestScore = moves[index].score;
@@ -49,19 +49,19 @@ void PickBest(Move* moves, int count, int index) {
         best = higher ? i : best;
         bestScore = higher ? score : bestScore;
     }
-    if (best == index) return;
+    if (best == index) return index;
     const Move chosen = moves[best];
     for (int i = best; i > index; --i) moves[i] = moves[i - 1];
     moves[index] = chosen;
+    return best;
 }
 
 }  // namespace
 
-void PutNextInOrder(Move* moves, int count, int index) {
-    if (index < PickedMoves)
-        PickBest(moves, count, index);
-    else if (index == PickedMoves)
-        SortMoves(moves + index, count - index);
+int PutNextInOrder(Move* moves, int count, int index) {
+    if (index < PickedMoves) return PickBest(moves, count, index);
+    if (index == PickedMoves) SortMoves(moves + index, count - index);
+    return index;
 }
 
 namespace {
