@@ -72,7 +72,6 @@ int Usage() {
 }
 
 int RunBench(int plies) {
-    NewGame();
     TranspositionTable table;
     SilentSink sink;
     const auto search = std::make_unique<Search>(table, sink);
@@ -85,7 +84,7 @@ int RunBench(int plies) {
         totalMilliseconds += result.milliseconds;
         std::printf("position %2d nodes %12llu move %-8s time %lld ms\n", i + 1,
                     static_cast<unsigned long long>(result.nodes),
-                    result.best.from == NoMove ? "none" : MoveNumericText(result.best),
+                    result.best.from == NoMove ? "none" : MoveNumericText(result.best).c_str(),
                     result.milliseconds);
     }
     const long long elapsed = totalMilliseconds > 0 ? totalMilliseconds : 1;

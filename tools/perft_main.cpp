@@ -68,7 +68,8 @@ std::uint64_t Divide(int side, Position& position, int depth, bool rules) {
             if (depth > 1)
                 n = rules ? CountLegal(1 - side, position, depth - 1, 1)
                           : CountWalked(1 - side, position, depth - 1, 1);
-            std::printf("%s: %llu\n", MoveToUsi(moves[i]), static_cast<unsigned long long>(n));
+            std::printf("%s: %llu\n", MoveToUsi(moves[i]).c_str(),
+                        static_cast<unsigned long long>(n));
             total += n;
         }
         position = saved;
@@ -108,7 +109,6 @@ int Run(int argc, char** argv) {
     }
     if (sfen.empty()) sfen = StartSfen;
 
-    NewGame();
     Position position{};
     int side = 0;
     std::string error;

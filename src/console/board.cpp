@@ -9,11 +9,6 @@ namespace mirabel {
 
 namespace {
 
-// The position as the previous ShowBoard left it; only its board squares are compared.
-Position LastShownBoard;
-// Set until the first board is shown, which has nothing to compare with.
-bool FirstBoard = true;
-
 // Hand entries by hand slot (P L N S G B R); printed from the rook slot down.
 constexpr const char* HandEntries[HandSlots] = {"00FU", "00KY", "00KE", "00GI",
                                                 "00KI", "00KA", "00HI"};
@@ -25,18 +20,6 @@ void PrintCell(int code) {
         std::printf("%c%s", code > 0 ? '+' : '-', CsaPieceName(code));
 }
 
-void PrintRank(const Position& position, int row) {
-    std::printf("P%d", row + 1);
-    for (int col = 0; col < 9; ++col) {
-        const int sq = row * 9 + col;
-        // Row labels and line ends keep whatever attribute the cell before them set.
-        SetTextAttribute(position.board[sq] != LastShownBoard.board[sq] ? TextAttribute::Highlight
-                                                                        : TextAttribute::Normal);
-        PrintCell(position.board[sq]);
-    }
-    std::fputs("\n", stdout);
-}
-
 void PrintHand(const char* label, const std::int8_t* hand) {
     std::fputs(label, stdout);
     for (int slot = HandSlots - 1; slot >= 0; --slot)
@@ -46,22 +29,30 @@ void PrintHand(const char* label, const std::int8_t* hand) {
 
 }  // namespace
 
-void ShowBoard(const Position& position) {
-    SetTextAttribute(TextAttribute::Normal);
-    if (FirstBoard) {
-        LastShownBoard = position;
-        FirstBoard = false;
+void BoardDisplay::PrintRank(const Position& position, int row) const {
+    std::printf("P%d", row + 1);
+    for (int col = 0; col < 9; ++col) {
+        const int sq = row * 9 + col;
+        // Row labels and line ends keep whatever attribute the cell before them set.
+        text_.Set(position.board[sq] != last_.board[sq] ? TextAttribute::Highlight
+                                                        : TextAttribute::Normal);
+        PrintCell(position.board[sq]);
+    }
+    std::fputs("\n", stdout);
+}
+
+void BoardDisplay::Show(const Position& position) {
+    text_.Set(TextAttribute::Normal);
+    if (first_) {
+        last_ = position;
+        first_ = false;
     }
     std::fputs("   9  8  7  6  5  4  3  2  1\n", stdout);
     for (int row = 0; row < 9; ++row) PrintRank(position, row);
     PrintHand("P+", position.hand[0]);
     PrintHand("P-", position.hand[1]);
-    LastShownBoard = position;
-    SetTextAttribute(TextAttribute::Normal);
-}
-
-void ResetBoardDisplay() {
-    FirstBoard = true;
+    last_ = position;
+    text_.Set(TextAttribute::Normal);
 }
 
 }  // namespace mirabel

@@ -2,6 +2,7 @@
 // display it draws after every move.
 #pragma once
 
+#include "platform/platform.h"
 #include "position/position.h"
 
 namespace mirabel {
@@ -13,8 +14,19 @@ inline constexpr const char* ConsoleStartSfen =
 // Plays the console game on standard input and output until it ends or input ends.
 void ConsoleGame();
 
-// Prints the board as CSA-style text, squares changed since the previous board highlighted.
-void ShowBoard(const Position& position);
-void ResetBoardDisplay();  // the next ShowBoard is a first call again
+// Prints boards as CSA-style text on standard output, the squares changed since the previous
+// board highlighted (none on the first).
+class BoardDisplay {
+  public:
+    explicit BoardDisplay(const ConsoleText& text) : text_(text) {}
+    void Show(const Position& position);
+
+  private:
+    const ConsoleText& text_;
+    Position last_{};  // the board shown before; only its squares are compared
+    bool first_ = true;
+
+    void PrintRank(const Position& position, int row) const;
+};
 
 }  // namespace mirabel

@@ -25,13 +25,13 @@ int WaitForKey() {
 
 // Plays up to the move limit from `position`, one move per character read; returns at the end
 // of input.
-void PlayConsoleMoves(Search& search, Position& position, int side) {
+void PlayConsoleMoves(Search& search, BoardDisplay& display, Position& position, int side) {
     for (int moveCount = 0; moveCount < ConsoleMoveLimit; ++moveCount) {
         search.Run(position, side, ConsoleLimits);
         const Move move = search.BestMove();
         if (move.from == NoMove) break;
         MakeMove(side, position, move);
-        ShowBoard(position);
+        display.Show(position);
         side = 1 - side;
         // Once input has ended every read returns at once: the game would run on unpaced.
         if (WaitForKey() == EOF) return;
@@ -42,7 +42,6 @@ void PlayConsoleMoves(Search& search, Position& position, int side) {
 }  // namespace
 
 void ConsoleGame() {
-    NewGame();
     Position position{};
     int side = 0;
     std::string error;
@@ -50,8 +49,10 @@ void ConsoleGame() {
     auto table = std::make_unique<TranspositionTable>();
     TextReportSink sink(stdout);
     auto search = std::make_unique<Search>(*table, sink);
-    PlayConsoleMoves(*search, position, side);
-    RestoreTextAttributes();
+    const ConsoleText text;
+    BoardDisplay display(text);
+    PlayConsoleMoves(*search, display, position, side);
+    text.Restore();
     std::fflush(stdout);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -19,33 +20,6 @@
 
 namespace mirabel {
 
-namespace {
-
-int AttributesEnabled = -1;  // -1: not decided yet
-
-#ifdef _WIN32
-int ConsoleAttributes = -1;  // the console's own attributes before the first change; -1: unknown
-#endif
-
-bool AttributesOn() {
-    if (AttributesEnabled < 0) {
-#ifdef _WIN32
-        // A console, as GetConsoleMode tells: _isatty also holds for the NUL device.
-        const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-        DWORD mode = 0;
-        CONSOLE_SCREEN_BUFFER_INFO info{};
-        AttributesEnabled = GetConsoleMode(console, &mode) ? 1 : 0;
-        if (AttributesEnabled == 1 && GetConsoleScreenBufferInfo(console, &info))
-            ConsoleAttributes = info.wAttributes;
-#else
-        AttributesEnabled = isatty(fileno(stdout)) ? 1 : 0;
-#endif
-    }
-    return AttributesEnabled == 1;
-}
-
-}  // namespace
-
 bool StartThread(void (*body)()) {
     try {
         std::thread(body).detach();
@@ -59,8 +33,7 @@ void PrepareStandardStreams() {
 #ifdef _WIN32
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    static char outputBuffer[1 << 16];
-    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
 }
 
 long ReadStandardInput(char* buffer, std::size_t size) {
@@ -73,10 +46,6 @@ long ReadStandardInput(char* buffer, std::size_t size) {
         if (count >= 0) return static_cast<long>(count);
         if (errno != EINTR) return 0;
     }
-}
-
-void SleepMilliseconds(unsigned milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::uint32_t TickCount() {
@@ -94,12 +63,22 @@ std::uint32_t TickCount() {
 #endif
 }
 
-void ForceTextAttributes(bool enabled) {
-    AttributesEnabled = enabled ? 1 : 0;
+ConsoleText::ConsoleText() {
+#ifdef _WIN32
+    // A console, as GetConsoleMode tells: _isatty also holds for the NUL device.
+    const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    enabled_ = GetConsoleMode(console, &mode) != 0;
+    if (enabled_ && GetConsoleScreenBufferInfo(console, &info))
+        consoleAttributes_ = info.wAttributes;
+#else
+    enabled_ = isatty(fileno(stdout)) != 0;
+#endif
 }
 
-void SetTextAttribute(TextAttribute attribute) {
-    if (!AttributesOn()) return;
+void ConsoleText::Set(TextAttribute attribute) const {
+    if (!enabled_) return;
 #ifdef _WIN32
     std::fflush(stdout);
     SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE),
@@ -110,14 +89,14 @@ void SetTextAttribute(TextAttribute attribute) {
 #endif
 }
 
-void RestoreTextAttributes() {
-    if (!AttributesOn()) return;
+void ConsoleText::Restore() const {
+    if (!enabled_) return;
 #ifdef _WIN32
     // Text written after the game, by the shell too, takes the console's current attributes.
     std::fflush(stdout);
-    if (ConsoleAttributes >= 0)
+    if (consoleAttributes_ >= 0)
         SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE),
-                                static_cast<WORD>(ConsoleAttributes));
+                                static_cast<WORD>(consoleAttributes_));
 #else
     std::fputs("\x1b[0m", stdout);
 #endif

@@ -18,20 +18,29 @@ void PrepareStandardStreams();
 // count, or 0 at the end of input (or on a read error).
 long ReadStandardInput(char* buffer, std::size_t size);
 
-void SleepMilliseconds(unsigned milliseconds);
-
 // Millisecond tick of a monotonic clock, wrapping in 32 bits; cheap enough for every node.
 std::uint32_t TickCount();
 
-// Console text attributes of the board display.
+// Console text attributes of the board display, written to standard output.
 enum class TextAttribute { Normal, Highlight };
-void SetTextAttribute(TextAttribute attribute);
-// Gives the terminal back its own colours at the end of the console game (on Windows the
-// console's attributes from before the game).
-void RestoreTextAttributes();
-// Whether attributes reach the console: by default only when standard output is a terminal
-// (on Windows: a console, not a pipe, a file or the NUL device).
-void ForceTextAttributes(bool enabled);
+class ConsoleText {
+  public:
+    // Attributes reach the console only when standard output is a terminal (on Windows: a
+    // console, not a pipe, a file or the NUL device).
+    ConsoleText();
+    // Attributes written, or not, whatever standard output is.
+    explicit ConsoleText(bool enabled) : enabled_(enabled) {}
+    void Set(TextAttribute attribute) const;
+    // Gives the terminal back its own colours at the end of the console game (on Windows the
+    // console's attributes from before the game).
+    void Restore() const;
+
+  private:
+    bool enabled_ = false;
+#ifdef _WIN32
+    int consoleAttributes_ = -1;  // the console's own attributes; -1: unknown
+#endif
+};
 
 // Ends the process at once with `status`, after flushing standard output, without running
 // static destructors that another thread might still be using.

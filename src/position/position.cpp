@@ -1,22 +1,41 @@
-// The game position, the hash keys and the start of a new game.
+// The fixed hash keys, hashing a position, and the start position.
 #include "position/position.h"
 
 #include <cstring>
 
 namespace mirabel {
 
-Position GamePosition;
-int GamePly = 0;
-std::uint64_t HashKeys[HashRows][CellCount];
-
 namespace {
 
-// xorshift128 state with the generator's published default seeds; it lives on between
-// games, so every NewGame draws a fresh set of keys.
+// The xorshift128 generator with its published default seeds.
 struct KeyGenerator {
     std::uint32_t x = 123456789, y = 362436069, z = 521288629, w = 88675123;
+    constexpr std::uint32_t Next() {
+        const std::uint32_t t = x ^ (x << 11);
+        x = y;
+        y = z;
+        z = w;
+        w = w ^ (w >> 19) ^ t ^ (t >> 8);
+        return w;
+    }
 };
-KeyGenerator Keys;
+
+// Each set in turn, its rows 0..31 first in table order and row 32 (hand value 18) after them;
+// a key is two draws.
+constexpr HashKeyTable DrawHashKeys() {
+    HashKeyTable table{};
+    KeyGenerator generator;
+    for (auto& set : table.keys) {
+        for (auto& row : set) {
+            for (auto& key : row) {
+                const std::uint64_t r1 = generator.Next();
+                const std::uint64_t r2 = generator.Next();
+                key = r1 + (r2 << 31);
+            }
+        }
+    }
+    return table;
+}
 
 constexpr PieceCode StartBoard[SquareCount] = {
     -2, -3, -4, -5, -8, -5, -4, -3, -2,  //
@@ -30,35 +49,23 @@ constexpr PieceCode StartBoard[SquareCount] = {
     2,  3,  4,  5,  8,  5,  4,  3,  2,
 };
 
-std::uint32_t NextKeyDraw() {
-    const std::uint32_t t = Keys.x ^ (Keys.x << 11);
-    Keys.x = Keys.y;
-    Keys.y = Keys.z;
-    Keys.z = Keys.w;
-    Keys.w = Keys.w ^ (Keys.w >> 19) ^ t ^ (t >> 8);
-    return Keys.w;
-}
-
-void InitHashKeys() {
-    // Rows 0..31 first, in table order; row 32 (hand value 18) is drawn after them.
-    for (auto& row : HashKeys) {
-        for (auto& key : row) {
-            const std::uint64_t r1 = NextKeyDraw();
-            const std::uint64_t r2 = NextKeyDraw();
-            key = r1 + (r2 << 31);
-        }
-    }
-}
-
 }  // namespace
+
+constexpr HashKeyTable HashKeys = DrawHashKeys();
 
 void ComputeHashKey(Position& position) {
     std::uint64_t key = 0;
-    for (int sq = 0; sq < SquareCount; ++sq) key ^= CellKey(sq, position.board[sq]);
+    const int set = position.keySet;
+    for (int sq = 0; sq < SquareCount; ++sq) key ^= CellKey(set, sq, position.board[sq]);
     for (int side = 0; side < 2; ++side)
         for (int slot = 0; slot < HandSlots; ++slot)
-            key ^= CellKey(HandCell(side, slot), position.hand[side][slot]);
+            key ^= CellKey(set, HandCell(side, slot), position.hand[side][slot]);
     position.hashKey = key;
+}
+
+void UseKeySet(Position& position, KeySet keySet) {
+    position.keySet = keySet;
+    ComputeHashKey(position);
 }
 
 void FindKingSquares(Position& position) {
@@ -68,17 +75,11 @@ void FindKingSquares(Position& position) {
     }
 }
 
-void SetStartPosition(Position& position) {
+void SetStartPosition(Position& position, KeySet keySet) {
     std::memcpy(position.board, StartBoard, sizeof StartBoard);
     std::memset(position.hand, 0, sizeof position.hand);
     FindKingSquares(position);
-    ComputeHashKey(position);
-}
-
-void NewGame() {
-    InitHashKeys();
-    SetStartPosition(GamePosition);
-    GamePly = 0;
+    UseKeySet(position, keySet);
 }
 
 }  // namespace mirabel

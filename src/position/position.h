@@ -1,8 +1,7 @@
 // Position module: the board model and everything that reads it without searching.
-// It owns the piece encoding, the flat Position and Move records, the process-wide game
-// position and GamePly, the hash keys, NewGame, MakeMove, the precomputed geometry tables with
-// the attack tests FindAttacker and GivesCheck, the material values with MaterialBalance and
-// ExchangeScore, and the SFEN reader and writer.
+// It owns the piece encoding, the flat Position and Move records, the fixed hash keys,
+// MakeMove, the precomputed geometry tables with the attack tests FindAttacker and GivesCheck,
+// the material values with MaterialBalance and ExchangeScore, and the SFEN reader and writer.
 #pragma once
 
 #include <array>
@@ -104,6 +103,7 @@ struct Position {
     PieceCode board[SquareCount];
     std::int8_t hand[2][HandSlots];
     Square kingSquare[2];
+    std::uint8_t keySet;  // the KeySet hashKey is made with
     std::uint64_t hashKey;
     std::int32_t material;  // balance from side 0's view
 };
@@ -127,29 +127,38 @@ static_assert(sizeof(Move) == 12);
 constexpr Move NoMoveRecord{NoMove, 0, 0, 0, 0, 0};
 
 // ---------------------------------------------------------------------------------------------
-// Game state, hash keys, new game
+// Hash keys
 // ---------------------------------------------------------------------------------------------
 
-extern Position GamePosition;
-extern int GamePly;
+// Two fixed sets of hash keys, drawn at compile time from the xorshift128 generator with its
+// published default seeds: the first set is the first draws, the second the draws after them.
+// The console game and the tools hash with the first; the USI engine hashes every game with the
+// second, the keys its games have always been played with (it drew a set when it started and
+// another at "usinewgame"). Which keys a search uses decides which positions share a table slot,
+// so it changes the tree, never the moves' legality.
+enum KeySet : std::uint8_t { FirstKeySet = 0, EngineKeySet = 1, KeySetCount = 2 };
 
-// HashKeys[value + 14][cell]; row 32 is the value 18 (a hand holding every pawn).
+// HashKeys[set][value + 14][cell]; row 32 is the value 18 (a hand holding every pawn).
 constexpr int HashRows = 33;
-extern std::uint64_t HashKeys[HashRows][CellCount];
+struct HashKeyTable {
+    std::uint64_t keys[KeySetCount][HashRows][CellCount];
+};
+extern const HashKeyTable HashKeys;
 
-inline std::uint64_t CellKey(int cell, int value) {
-    return HashKeys[value + 14][cell];
+inline std::uint64_t CellKey(int keySet, int cell, int value) {
+    return HashKeys.keys[keySet][value + 14][cell];
 }
 constexpr int HandCell(int side, int slot) {
     return SquareCount + side * HandSlots + slot;
 }
 
+// Sets the hash key from the board and hands with the position's key set.
 void ComputeHashKey(Position& position);
-void SetStartPosition(Position& position);  // board, empty hands, king squares, hash key
+// Hashes the position with another key set from now on.
+void UseKeySet(Position& position, KeySet keySet);
+// Board, empty hands, king squares and hash key of the start position (material untouched).
+void SetStartPosition(Position& position, KeySet keySet = FirstKeySet);
 void FindKingSquares(Position& position);
-// Draws a new set of hash keys (the key generator runs on from one game to the next) and
-// sets the game position to the start.
-void NewGame();
 
 // ---------------------------------------------------------------------------------------------
 // Making moves
@@ -398,11 +407,11 @@ DropExchange DropExchangeOn(int side, const Position& position, int square,
 
 extern const char* const StartSfen;
 
-// Reads an SFEN into `position` (board, hands, king squares, hash key with the current keys;
+// Reads an SFEN into `position` (board, hands, king squares, hash key with the first key set;
 // material untouched) and `side`. Only positions a legal game can hold are taken: one king a
 // side, no more pieces than the game has, none where it could never move, no two unpromoted
 // pawns of one side on a file, and the side not to move not in check. On refusal returns
-// false, sets `error`, changes nothing. Needs the geometry tables (NewGame).
+// false, sets `error`, changes nothing.
 bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveNumber,
               std::string& error);
 bool ReadSfen(const std::string& sfen, Position& position, int& side, std::string& error);

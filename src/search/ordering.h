@@ -129,10 +129,19 @@ class MoveScorer {
 
 // Stable sort of a move list, descending by score.
 void SortMoves(Move* moves, int count);
+// Moves the first of the best-scored moves from index on to index, shifting the moves it
+// passes one place on, so their order is kept; returns where it stood.
+int PickBest(Move* moves, int count, int index);
+// A node's first moves are picked one at a time, the rest sorted at once.
+constexpr int PickedMoves = 3;
 // Makes moves[0..index] the first index + 1 moves of the stably sorted list, given that
 // moves[0..index - 1] already are: a node that stops after a few moves never sorts the rest.
 // Call it for index 0, 1, 2, ... in turn. Returns where the move now at `index` stood: the moves
 // between went one place on.
-int PutNextInOrder(Move* moves, int count, int index);
+inline int PutNextInOrder(Move* moves, int count, int index) {
+    if (index < PickedMoves) return PickBest(moves, count, index);
+    if (index == PickedMoves) SortMoves(moves + index, count - index);
+    return index;
+}
 
 }  // namespace mirabel

@@ -16,8 +16,8 @@ int RankOf(int sq) {
 
 }  // namespace
 
-const char* MoveNumericText(const Move& move) {
-    static char text[32];
+std::string MoveNumericText(const Move& move) {
+    char text[32];
     if (move.from < 0) {
         std::snprintf(text, sizeof text, "00%d%d%s", FileOf(move.to), RankOf(move.to),
                       CsaPieceName(-move.from));
@@ -26,7 +26,7 @@ const char* MoveNumericText(const Move& move) {
                       FileOf(move.from), RankOf(move.from), FileOf(move.to), RankOf(move.to),
                       CsaPieceName(move.piece));
     }
-    return text;
+    return std::string(text);
 }
 
 void NumericVariation(const SearchReport& report, char (&text)[NumericVariationSize]) {
@@ -34,7 +34,7 @@ void NumericVariation(const SearchReport& report, char (&text)[NumericVariationS
     text[0] = '\0';
     for (int i = 0; i < report.pvLength; ++i)
         length += std::snprintf(text + length, sizeof text - static_cast<unsigned>(length), "%s-",
-                                MoveNumericText(report.pv[i]));
+                                MoveNumericText(report.pv[i]).c_str());
 }
 
 void TextReportSink::Report(const SearchReport& report) {

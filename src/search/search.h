@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include "movegen/movegen.h"
@@ -95,7 +96,7 @@ class TextReportSink final : public ReportSink {
 };
 
 // Numeric move text of the report: "7776FU", "8822KA!", "0055KA".
-const char* MoveNumericText(const Move& move);
+std::string MoveNumericText(const Move& move);
 // The report's variation in numeric move text, each move followed by "-".
 constexpr int NumericVariationSize = 256;
 void NumericVariation(const SearchReport& report, char (&text)[NumericVariationSize]);

@@ -34,11 +34,8 @@ void MergeRuns(const Move* left, const Move* middle, const Move* end, Move* out)
     while (right < end) *out++ = *right++;
 }
 
-// The first moves are picked one at a time, the rest sorted at once.
-constexpr int PickedMoves = 3;
+}  // namespace
 
-// Moves the first of the best-scored moves from index on to index, shifting the moves it
-// passes one place on, so their order is kept; returns where it stood.
 int PickBest(Move* moves, int count, int index) {
     // Kept in registers and chosen without a branch: which score is higher is close to random.
     int best = index;
@@ -54,14 +51,6 @@ int PickBest(Move* moves, int count, int index) {
     for (int i = best; i > index; --i) moves[i] = moves[i - 1];
     moves[index] = chosen;
     return best;
-}
-
-}  // namespace
-
-int PutNextInOrder(Move* moves, int count, int index) {
-    if (index < PickedMoves) return PickBest(moves, count, index);
-    if (index == PickedMoves) SortMoves(moves + index, count - index);
-    return index;
 }
 
 namespace {

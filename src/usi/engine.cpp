@@ -25,11 +25,11 @@ void WriteStdoutLine(std::string_view line) {
 }
 
 const Position& UsiEngine::GamePositionNow() const {
-    return GamePosition;
+    return position_;
 }
 
 int UsiEngine::SideToMove() const {
-    return GamePly % 2;
+    return side_;
 }
 
 void UsiEngine::Refuse(const std::string& what) {
@@ -45,8 +45,9 @@ void UsiEngine::RefuseOverlongLine() {
 void UsiEngine::HandlePosition(const std::vector<std::string_view>& words) {
     const PositionOutcome outcome = ReadPositionCommand(words);
     if (outcome.accepted) {
-        GamePosition = outcome.position;
-        GamePly = outcome.side;
+        position_ = outcome.position;
+        UseKeySet(position_, EngineKeySet);
+        side_ = outcome.side;
     }
     if (!outcome.refusal.empty()) Refuse(outcome.refusal);
 }
@@ -73,7 +74,7 @@ bool UsiEngine::Handle(const std::string& line) {
     } else if (command == "setoption") {
         HandleSetOption(words);
     } else if (command == "usinewgame") {
-        NewGame();
+        StartNewGame();
     } else if (command == "position") {
         HandlePosition(words);
     } else if (command == "go") {

@@ -82,14 +82,14 @@ class UsiReportSink final : public ReportSink {
         char line[1024];
         int length = std::snprintf(
             line, sizeof line, "info depth %d score %s nodes %llu time %u nps %llu", report.depth,
-            ScoreText(report.score), static_cast<unsigned long long>(report.nodes),
+            ScoreText(report.score).c_str(), static_cast<unsigned long long>(report.nodes),
             report.elapsedMs,
             static_cast<unsigned long long>(report.nodes * 1000 / std::max(1u, report.elapsedMs)));
         const int legal = LegalPrefix(report);
         if (legal > 0) length += std::snprintf(line + length, sizeof line - length, " pv");
         for (int i = 0; i < legal; ++i)
-            length +=
-                std::snprintf(line + length, sizeof line - length, " %s", MoveToUsi(report.pv[i]));
+            length += std::snprintf(line + length, sizeof line - length, " %s",
+                                    MoveToUsi(report.pv[i]).c_str());
         write_(std::string_view(line, static_cast<std::size_t>(length)));
         char variation[NumericVariationSize];
         NumericVariation(report, variation);
@@ -116,12 +116,10 @@ class UsiReportSink final : public ReportSink {
     int lastPvLength_ = 0;
 
     // A side with no move left scores the same at any distance: a mate without a count.
-    static const char* ScoreText(int score) {
-        static char text[32];
+    static std::string ScoreText(int score) {
         if (score == -ScoreNoMove) return "mate +";
         if (score == ScoreNoMove) return "mate -";
-        std::snprintf(text, sizeof text, "cp %d", score);
-        return text;
+        return "cp " + std::to_string(score);
     }
 
     // How many moves of the variation are legal one after the other from the root: a variation
@@ -251,10 +249,18 @@ struct UsiEngine::SearchState {
 
 UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue)
     : write_(std::move(writer)), queue_(queue) {
-    NewGame();
+    StartNewGame();
 }
 
 UsiEngine::~UsiEngine() = default;
+
+// A new game starts from the start position with an empty table: every game hashes with the
+// same keys, and the entries of the last game's positions are not this game's knowledge.
+void UsiEngine::StartNewGame() {
+    SetStartPosition(position_, EngineKeySet);
+    side_ = 0;
+    if (search_) search_->table.Clear();
+}
 
 UsiEngine::SearchState& UsiEngine::EnsureSearch() {
     if (!search_) search_ = std::make_unique<SearchState>(write_, options_.hashMegabytes);
@@ -287,8 +293,8 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
     searchLimits.softLimitMs = budget.unlimited ? NoTimeLimit : budget.soft;
     searchLimits.nodeLimit = limits.nodes;
     searchLimits.control = &control;
-    state.sink.Begin(GamePosition, side);
-    state.search.Run(GamePosition, side, searchLimits);
+    state.sink.Begin(position_, side);
+    state.search.Run(position_, side, searchLimits);
     control.WaitForRelease();
     write_(PlayBestMove(state));
 }
@@ -300,13 +306,13 @@ std::string UsiEngine::PlayBestMove(SearchState& state) {
     // one the rules list. Only a side without any legal move resigns.
     if (chosen.from == NoMove) {
         MoveList legal;
-        if (GenerateLegalMoves(side, GamePosition, legal) > 0) chosen = legal[0];
+        if (GenerateLegalMoves(side, position_, legal) > 0) chosen = legal[0];
     }
     std::string reply = std::string("bestmove ") + MoveToUsi(chosen);
     if (chosen.from == NoMove) return reply;
     Move ponder;
-    MakeMove(side, GamePosition, chosen);
-    ++GamePly;
+    MakeMove(side, position_, chosen);
+    side_ = 1 - side;
     if (options_.ponder && state.sink.PonderMove(chosen, ponder))
         reply += std::string(" ponder ") + MoveToUsi(ponder);
     return reply;

@@ -132,8 +132,8 @@ PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words) 
     return outcome;
 }
 
-const char* MoveToUsi(const Move& move) {
-    static char text[8];
+std::string MoveToUsi(const Move& move) {
+    char text[8];
     if (move.from == NoMove) {
         std::snprintf(text, sizeof text, "resign");
     } else if (move.from < 0) {
@@ -144,7 +144,7 @@ const char* MoveToUsi(const Move& move) {
                       FileDigit(move.from), RankLetter(move.from), FileDigit(move.to),
                       RankLetter(move.to));
     }
-    return text;
+    return std::string(text);
 }
 
 }  // namespace mirabel

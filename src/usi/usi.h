@@ -131,9 +131,13 @@ class UsiEngine {
     CommandQueue* queue_;
     EngineOptions options_;
     int depthCap_ = 0;  // plies; 0 for none
+    // The game: the position the next search starts from and the side to move in it.
+    Position position_{};
+    int side_ = 0;
     std::unique_ptr<SearchState> search_;
 
     SearchState& EnsureSearch();
+    void StartNewGame();
     void ApplyHashSize();
     std::string PlayBestMove(SearchState& state);
     void Refuse(const std::string& what);
@@ -146,7 +150,7 @@ class UsiEngine {
 // USI move text and the "position" command
 // ---------------------------------------------------------------------------------------------
 
-const char* MoveToUsi(const Move& move);
+std::string MoveToUsi(const Move& move);
 // Reads one USI move token for `side` on `position`; true only for a move that is legal under
 // the full rules there, with `move` set to the matching record.
 bool ParseUsiMove(std::string_view token, int side, const Position& position, Move& move);

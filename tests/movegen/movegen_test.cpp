@@ -24,7 +24,6 @@ constexpr int MaxFullList = 591, MaxEvasionList = 201, MaxLegalList = 621;
 static_assert(MaxLegalList + MaxLegalList / 2 < MoveListSize, "keep a margin of half again");
 
 std::pair<Position, int> Read(const char* sfen) {
-    NewGame();  // draws the keys
     std::pair<Position, int> game{};
     std::string error;
     EXPECT_TRUE(ReadSfen(sfen, game.first, game.second, error)) << sfen << ": " << error;
@@ -253,7 +252,6 @@ TEST(ReferenceRules, FullestListsStayInsideTheBounds) {
     };
     for (const auto& [sfen, counts] : fullest) {
         // A board that leaves the opponent's king open is read with the turn flipped.
-        NewGame();
         Position position{};
         int side = 0;
         std::string error, board = sfen;

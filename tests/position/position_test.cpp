@@ -46,18 +46,16 @@ bool Same(const Position& a, const Position& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
-// Every key of a game is nonzero and differs from every other, so that no two can cancel or
-// stand in for each other; the next game draws new ones.
-TEST(HashKeys, EveryKeyDistinctAndNonzeroInEveryGame) {
+// Every key of both sets is nonzero and differs from every other, so that no two can cancel or
+// stand in for each other.
+TEST(HashKeys, EveryKeyDistinctAndNonzeroInBothSets) {
     std::vector<std::uint64_t> seen;
-    for (int gameNumber = 0; gameNumber < 2; ++gameNumber) {
-        NewGame();
-        for (const auto& row : HashKeys)
+    for (const auto& set : HashKeys.keys)
+        for (const auto& row : set)
             for (const std::uint64_t key : row) {
                 EXPECT_NE(key, 0u);
                 seen.push_back(key);
             }
-    }
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
 }
@@ -67,7 +65,6 @@ TEST(HashKeys, EveryKeyDistinctAndNonzeroInEveryGame) {
 // keeps key and balance, GivesCheck agrees with the attack test after the move, and the SFEN
 // text carries board, hands, king squares and key.
 TEST(Position, InvariantsHoldOverRandomGames) {
-    NewGame();
     const char* starts[] = {
         StartSfen, "4k4/9/9/9/9/9/9/9/4K4 b RBGSNLPrbgsnl17p 1",
         "ln1g3nl/1r2k1s2/p2pp1bpp/2p2pp2/1p7/2PP5/PPB1PPPPP/2R1K4/LNSG1GSNL w Sg 1"};
@@ -131,7 +128,6 @@ using Probes = std::initializer_list<std::tuple<const char*, const char*, int>>;
 // left as it was. (GivesCheck is checked against the position after every move above.)
 template <typename Function>
 void ExpectProbes(Function function, Probes probes) {
-    NewGame();
     for (const auto& [sfen, text, expected] : probes) {
         int side = 0;
         Position p = FromSfen(sfen, side), before;
@@ -184,7 +180,6 @@ TEST(Position, ExchangeFollowsTheRecaptures) {
 
 // Round trips keep the text and build a consistent record; refused texts change nothing.
 TEST(Sfen, ReadsWhatItWritesAndRefusesMalformedOrImpossiblePositions) {
-    NewGame();
     Position p, before;
     int side = -1, number = -1;
     std::string error;
@@ -198,9 +193,11 @@ TEST(Sfen, ReadsWhatItWritesAndRefusesMalformedOrImpossiblePositions) {
         ComputeHashKey(fresh);
         EXPECT_TRUE(p.hashKey == fresh.hashKey && p.material == 0x5a5a5a5a) << text;
     }
-    // The last text is the start position, which NewGame set up with the same keys.
-    EXPECT_EQ(std::memcmp(p.board, GamePosition.board, sizeof p.board), 0);
-    EXPECT_EQ(p.hashKey, GamePosition.hashKey);
+    // The last text is the start position, as SetStartPosition sets it up.
+    Position start{};
+    SetStartPosition(start);
+    EXPECT_EQ(std::memcmp(p.board, start.board, sizeof p.board), 0);
+    EXPECT_EQ(p.hashKey, start.hashKey);
     std::memcpy(&before, &p, sizeof before);
     for (const char* text : {
              "",

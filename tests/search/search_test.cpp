@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "console/console.h"
 #include "support/child_process.h"
+#include "usi/usi.h"
 
 namespace mirabel::test {
 namespace {
@@ -57,11 +59,10 @@ RecordingSink sink;
 std::unique_ptr<Search> search;
 
 int SetGame(const char* sfen) {  // returns the side to move
-    static const bool built = (NewGame(), true);
     static TranspositionTable table;
     int side = 0;
     std::string error;
-    EXPECT_TRUE(built && ReadSfen(sfen, position, side, error)) << sfen << ": " << error;
+    EXPECT_TRUE(ReadSfen(sfen, position, side, error)) << sfen << ": " << error;
     position.material = MaterialBalance(0, position);
     table.Clear();
     search = std::make_unique<Search>(table, sink);
@@ -209,7 +210,6 @@ TEST(Report, AfterATimeOutTheInterruptedDepthAndVariationWithTheFinishedScore) {
 // Two searches of one process, each with its own table, searched in turn: each gives what it
 // gives when it runs alone.
 TEST(Search, TwoSearchesInTurnGiveWhatEachGivesAlone) {
-    NewGame();
     const char* sfens[2][2] = {
         {StartSfen,
          "ln1g1g1nl/1ks2rs2/1pppp1bpp/p4pp2/7P1/P1P1P1P2/1P1P1P2P/1BK1GS1R1/LNSG3NL b - 21"},
@@ -237,6 +237,35 @@ TEST(Search, TwoSearchesInTurnGiveWhatEachGivesAlone) {
     for (int round = 0; round < 2; ++round)
         for (int p = 0; p < 2; ++p) inTurn[p].Play(sfens[p][round]);
     for (int p = 0; p < 2; ++p) EXPECT_EQ(inTurn[p].log, alone[p].log);
+    EXPECT_NE(alone[0].log, alone[1].log);
+}
+
+// The same for two USI engines of one process, command by command: each keeps its own game
+// (position and side to move) and its own table.
+TEST(Search, TwoUsiEnginesInTurnGiveWhatEachGivesAlone) {
+    const std::vector<std::string> sessions[2] = {
+        {"usinewgame", "position startpos moves 7g7f", "go depth 5", "go depth 4",
+         "position startpos moves 7g7f 3c3d 8h2b+", "go depth 4"},
+        {"usinewgame", std::string("position sfen ") + ConsoleStartSfen, "go depth 5", "usinewgame",
+         "go depth 4", "go depth 4"}};
+    struct Player {
+        std::string log;
+        UsiEngine engine{[this](std::string_view line) {
+            // The clock's fields differ from run to run.
+            log += std::regex_replace(std::string(line), std::regex(" time \\d+ nps \\d+"), "");
+            log += '\n';
+        }};
+    };
+    const auto alone = std::make_unique<Player[]>(2), inTurn = std::make_unique<Player[]>(2);
+    for (int p = 0; p < 2; ++p)
+        for (const std::string& line : sessions[p]) alone[p].engine.Handle(line);
+    for (std::size_t i = 0; i < sessions[0].size(); ++i)
+        for (int p = 0; p < 2; ++p) inTurn[p].engine.Handle(sessions[p][i]);
+    for (int p = 0; p < 2; ++p) EXPECT_EQ(inTurn[p].log, alone[p].log);
+    // The second "go" after "usinewgame" answers for the other side.
+    EXPECT_NE(alone[1].log.find("bestmove 2h7h\ninfo depth 4 score cp 0 nodes 214 pv 5a4b"),
+              std::string::npos)
+        << alone[1].log;
     EXPECT_NE(alone[0].log, alone[1].log);
 }
 

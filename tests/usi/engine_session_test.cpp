@@ -47,7 +47,6 @@ const std::regex VariationLine("info string (\\d{4}[A-Z]{2}!?-)*\n");
 // "bestmove" legal in the position `positionLine` sets up (and a legal ponder move); returns
 // the move.
 std::string ExpectSearchReply(Engine& engine, const std::string& positionLine) {
-    NewGame();
     const PositionOutcome asked = ReadPositionCommand(SplitWords(positionLine));
     EXPECT_TRUE(asked.accepted) << positionLine.substr(0, 200);
     std::string line = engine.Lines();
@@ -241,12 +240,11 @@ TEST(EngineSession, ReportLinesCarryEveryReportOfTheSameSearch) {
         printed.push_back(line);
     EndSession(engine);
 
-    NewGame();
-    NewGame();
     Position position{};
     int side = 0;
     std::string error;
     ASSERT_TRUE(ReadSfen(sfen, position, side, error)) << error;
+    UseKeySet(position, EngineKeySet);
     RecordingSink sink;
     const auto table = std::make_unique<TranspositionTable>();
     const auto search = std::make_unique<Search>(*table, sink);
