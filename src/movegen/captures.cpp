@@ -16,19 +16,6 @@ static int GenerateStepCaptures(int side, const PieceCode* board, SquareSet enem
     return n;
 }
 
-namespace {
-
-// What the quiescence generator lists for each kind: the captures of a step pattern (-1: none;
-// a lance captures only on the square ahead, as a pawn does), then all the moves of its bishop
-// or rook slides.
-constexpr std::int8_t CapturePattern[16] = {
-    -1,          PawnPattern, PawnPattern, KnightPattern,     SilverPattern,
-    GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
-    GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
-    -1};
-
-}  // namespace
-
 int GenerateCaptures(int side, const PieceCode* board, Move* out) {
     return GenerateCaptures(side, board, OccupancyOf(board), out);
 }
@@ -40,10 +27,10 @@ int GenerateCaptures(int side, const PieceCode* board, const Occupancy& occupanc
     for (SquareSet pieces = occupancy.PiecesOf(side); pieces != 0; pieces &= pieces - 1) {
         const int sq = LowestSquare(pieces);
         // Looked up rather than switched on: a jump by kind is mispredicted at most pieces.
-        const int kind = AbsCode(board[sq]);
-        const int pattern = CapturePattern[kind];
+        const GeneratedMoves& moves = GeneratedMovesOf[AbsCode(board[sq])];
+        const int pattern = moves.captureSteps;
         if (pattern >= 0) n += GenerateStepCaptures(side, board, enemies, pattern, sq, out + n);
-        const Slides slides = SlidesOfKind[kind];
+        const Slides slides = moves.slides;
         if (slides == BishopSlides)
             n += GenerateBishopMoves(side, board, sq, out + n);
         else if (slides == RookSlides)

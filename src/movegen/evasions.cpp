@@ -53,10 +53,8 @@ static int GenerateMovesTo(int side, const PieceCode* board, SquareSet occupied,
         const SliderSet& set = dir == behind     ? ForwardSlider[side]
                                : dir < NorthWest ? RookSlider[side]
                                                  : BishopSlider[side];
-        const SquareSet along = RaySet[dir][target] & occupied;
-        if (along == 0) continue;
-        const int s = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
-        if (InSet(set, board[s])) out[n++] = MoveOnto(side, board, s, target);
+        const int s = FirstOccupied(occupied, dir, target);
+        if (s != NoSquare && InSet(set, board[s])) out[n++] = MoveOnto(side, board, s, target);
     }
     return n;
 }

@@ -72,20 +72,11 @@ int GenerateBishopMoves(int side, const PieceCode* board, int square, Move* out)
 
 namespace {
 
-// What the full generator lists for each kind: the moves of a step pattern (-1: none), then
-// those of its slides (SlidesOfKind).
-constexpr std::int8_t MovePattern[16] = {
-    -1,          PawnPattern, -1,          KnightPattern,     SilverPattern,
-    GoldPattern, -1,          -1,          KingPattern,       GoldPattern,
-    GoldPattern, GoldPattern, GoldPattern, OrthogonalPattern, DiagonalPattern,
-    -1};
-
 int GeneratePieceMoves(int side, const PieceCode* board, Move* out, int square) {
-    const int kind = AbsCode(board[square]);
-    const int pattern = MovePattern[kind];
+    const GeneratedMoves& moves = GeneratedMovesOf[AbsCode(board[square])];
     int n = 0;
-    if (pattern >= 0) n = GenerateStepMoves(side, board, pattern, square, out);
-    switch (SlidesOfKind[kind]) {
+    if (moves.steps >= 0) n = GenerateStepMoves(side, board, moves.steps, square, out);
+    switch (moves.slides) {
         case LanceSlide:
             return n + GenerateLanceMoves(side, board, square, out + n);
         case BishopSlides:

@@ -5,13 +5,26 @@
 
 namespace mirabel {
 
-// The sliding part of each kind's moves, looked up rather than switched on (a jump by kind is
-// mispredicted at most pieces). The lance slides only in the full generator: quiescence lists
-// just its capture on the square ahead.
-enum Slides : std::uint8_t { NoSlides, LanceSlide, BishopSlides, RookSlides };
-constexpr Slides SlidesOfKind[16] = {
-    NoSlides, NoSlides, LanceSlide, NoSlides, NoSlides, NoSlides,     BishopSlides, RookSlides,
-    NoSlides, NoSlides, NoSlides,   NoSlides, NoSlides, BishopSlides, RookSlides,   NoSlides};
+// What the generators list for each kind, from its traits, looked up rather than switched on
+// (a jump by kind is mispredicted at most pieces): the moves of a step pattern (-1: none), then
+// those of its slides. The lance slides only in the full generator: quiescence lists just its
+// capture on the square ahead, as a pawn's.
+struct GeneratedMoves {
+    std::int8_t steps;
+    std::int8_t captureSteps;
+    Slides slides;
+    std::uint8_t unused;  // four bytes a kind: the lookup is one shift
+};
+inline constexpr auto GeneratedMovesOf = [] {
+    std::array<GeneratedMoves, 16> table{};
+    for (int kind = 0; kind < 16; ++kind) {
+        const PieceTraits& traits = Traits[kind];
+        const bool lance = traits.slides == LanceSlide;
+        table[kind] = {traits.steps, lance ? std::int8_t{PawnPattern} : traits.steps, traits.slides,
+                       0};
+    }
+    return table;
+}();
 
 // One step or lance move to t: the non-promoting record, then the promoting one where
 // promotion is allowed; the promoting record alone where it is compulsory.

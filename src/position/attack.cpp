@@ -33,19 +33,21 @@ bool SliderCheckAlong(int side, const PieceCode* board, SquareSet occupied, int 
     }
 }
 
-// The directions in which a piece slides, as bits of the direction index, by side and kind:
-// a lance forward only, a rook and a dragon along ranks and files, a bishop and a horse along
-// the diagonals.
+// The directions in which a piece slides, as bits of the direction index, by side and kind.
 constexpr unsigned Orthogonal = 1u << North | 1u << South | 1u << West | 1u << East;
 constexpr unsigned Diagonal = 1u << NorthWest | 1u << NorthEast | 1u << SouthWest | 1u << SouthEast;
-constexpr unsigned SlideDirections[2][16] = {
-    {0, 0, 1u << North, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
-    {0, 0, 1u << South, 0, 0, 0, Diagonal, Orthogonal, 0, 0, 0, 0, 0, Diagonal, Orthogonal, 0},
-};
-
-constexpr bool IsSliderKind(int kind) {
-    return kind == Lance || kind == Bishop || kind == Rook || kind == Horse || kind == Dragon;
-}
+constexpr Table<unsigned, 2, 16> SlideDirections = [] {
+    Table<unsigned, 2, 16> table{};
+    for (int side = 0; side < 2; ++side)
+        for (int kind = 0; kind < 16; ++kind) {
+            const Slides slides = Traits[kind].slides;
+            table[side][kind] = slides == LanceSlide     ? 1u << (side == 0 ? North : South)
+                                : slides == BishopSlides ? Diagonal
+                                : slides == RookSlides   ? Orthogonal
+                                                         : 0;
+        }
+    return table;
+}();
 
 }  // namespace
 
@@ -104,6 +106,15 @@ SquareSet SquaresWhere(const PieceCode* board, const Test& test) {
 #endif
     return squares;
 }
+
+// The byte compares below name the sliding kinds one by one.
+static_assert([] {
+    for (int kind = 0; kind < 16; ++kind)
+        if (IsSliderKind(kind) !=
+            (kind == Lance || kind == Bishop || kind == Rook || kind == Horse || kind == Dragon))
+            return false;
+    return true;
+}());
 
 struct HoldsSlider {
 #ifdef __SSE2__
@@ -173,10 +184,7 @@ SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occ
         // A slider attacks along each of its lines up to the first piece, that one included.
         for (unsigned dirs = SlideDirections[enemy][kind]; dirs != 0; dirs &= dirs - 1) {
             const int dir = __builtin_ctz(dirs);
-            const SquareSet along = RaySet[dir][n] & occupancy.all;
-            const int blocker = along == 0       ? NoSquare
-                                : Ascending[dir] ? LowestSquare(along)
-                                                 : HighestSquare(along);
+            const int blocker = FirstOccupied(occupancy.all, dir, n);
             attacked |=
                 blocker == NoSquare ? RaySet[dir][n] : RaySet[dir][n] ^ RaySet[dir][blocker];
         }

@@ -6,13 +6,6 @@
 
 namespace mirabel {
 
-// First occupied square of `occupied` along a ray from `from`, or NoSquare.
-inline int FirstOccupied(SquareSet occupied, int direction, int from) {
-    const SquareSet along = RaySet[direction][from] & occupied;
-    if (along == 0) return NoSquare;
-    return Ascending[direction] ? LowestSquare(along) : HighestSquare(along);
-}
-
 // The slider set that attacks a square of `side` from each direction, in direction order:
 // the opponent's lance only from its own side of the board, its rook and dragon along every
 // line, its bishop and horse along the diagonals.
@@ -47,10 +40,8 @@ inline int FirstAttacker(int side, const PieceCode* board, int square, SquareSet
 #pragma GCC unroll 8
     for (int dir = 0; dir < DirectionCount; ++dir) {
         if ((RaySet[dir][square] & lines) == 0) continue;
-        const SquareSet along = RaySet[dir][square] & all;
-        if (along == 0) continue;
-        const int n = Ascending[dir] ? LowestSquare(along) : HighestSquare(along);
-        if (sets[dir][board[n] + 15]) return n;
+        const int n = FirstOccupied(all, dir, square);
+        if (n != NoSquare && sets[dir][board[n] + 15]) return n;
     }
     return NoSquare;
 }

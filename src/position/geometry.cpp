@@ -1,7 +1,5 @@
 // Precomputed board geometry: step targets and sources, rays, line relations, directions,
 // promotion rules and slider sets. Every table is built from coordinates at compile time.
-#include <initializer_list>
-
 #include "position/position.h"
 
 namespace mirabel {
@@ -110,21 +108,10 @@ constexpr LineRelationCode Relation(int side, int a, int b) {
     return NoLine;
 }
 
+// The promotion zone is the three far ranks.
 constexpr PromotionRuleCode Rule(int kind, int relativeRow) {
-    if (relativeRow > 2) return PromotionNever;
-    switch (kind) {
-        case Pawn:
-        case Lance:
-            return PromotionForced;
-        case Knight:
-            return relativeRow < 2 ? PromotionForced : PromotionAllowed;
-        case Silver:
-        case Bishop:
-        case Rook:
-            return PromotionAllowed;
-        default:
-            return PromotionNever;
-    }
+    if (relativeRow > 2 || Traits[kind].promotesTo == kind) return PromotionNever;
+    return relativeRow < Traits[kind].alwaysPromotesIn ? PromotionForced : PromotionAllowed;
 }
 
 template <typename T, std::size_t A, std::size_t B, typename Make>
@@ -156,9 +143,6 @@ constexpr Table<SquareSet, SquareCount> NeighbourSet = [] {
     for (int sq = 0; sq < SquareCount; ++sq) table[sq] = SetOf(Neighbours(sq));
     return table;
 }();
-
-constexpr Table<SquareList, 2, SquareCount> KnightSources =
-    Fill<SquareList, 2, SquareCount>(KnightSquares);
 
 constexpr Table<std::uint64_t, SquareCount> NeighbourWindow = [] {
     Table<std::uint64_t, SquareCount> table{};
@@ -230,17 +214,24 @@ constexpr Table<std::uint64_t, 2, 31> StepAttackMask = [] {
 
 namespace {
 
-constexpr Table<bool, 2, 31> SliderSetOf(std::initializer_list<int> kinds) {
+// The pieces of either side whose slides take in one of the given kinds of slides.
+template <typename Takes>
+constexpr Table<bool, 2, 31> SliderSetOf(Takes takes) {
     Table<bool, 2, 31> table{};
     for (int side = 0; side < 2; ++side)
-        for (const int kind : kinds) table[side][SignOf(side) * kind + 15] = true;
+        for (int kind = Pawn; kind <= Dragon; ++kind)
+            if (takes(Traits[kind].slides)) table[side][SignOf(side) * kind + 15] = true;
     return table;
 }
 
 }  // namespace
 
-constexpr Table<bool, 2, 31> ForwardSlider = SliderSetOf({Lance, Rook, Dragon});
-constexpr Table<bool, 2, 31> RookSlider = SliderSetOf({Rook, Dragon});
-constexpr Table<bool, 2, 31> BishopSlider = SliderSetOf({Bishop, Horse});
+// Along its own file forward a lance's slide attacks as a rook's does.
+constexpr Table<bool, 2, 31> ForwardSlider =
+    SliderSetOf([](Slides slides) { return slides == LanceSlide || slides == RookSlides; });
+constexpr Table<bool, 2, 31> RookSlider =
+    SliderSetOf([](Slides slides) { return slides == RookSlides; });
+constexpr Table<bool, 2, 31> BishopSlider =
+    SliderSetOf([](Slides slides) { return slides == BishopSlides; });
 
 }  // namespace mirabel
