@@ -37,7 +37,7 @@ SquareSet AttackedSquares(int side, const PieceCode* board);
 // The same, with the board's occupancy known.
 SquareSet AttackedSquares(int side, const PieceCode* board, const Occupancy& occupancy);
 // Whether, once `side` has made `move`, no piece of the opponent attacks its target, so that
-// the move's ExchangeScore is 0. `attacked` is AttackedSquares of the position before the
+// the move's RecaptureBalance is 0. `attacked` is AttackedSquares of the position before the
 // move; besides it only a slider uncovered by the vacated origin can reach the target.
 bool TargetStaysUnattacked(int side, const PieceCode* board, SquareSet attacked, const Move& move);
 // The same, with the occupancy of the board before the move known.

@@ -1,4 +1,4 @@
-// Material balance and the static exchange estimate.
+// Material balance and the recapture balances of the exchange estimates.
 #include "position/attackers.h"
 
 namespace mirabel {
@@ -43,12 +43,12 @@ std::int32_t CaptureSequence(int side, const PieceCode* board, int t, int onTarg
 
 }  // namespace
 
-std::int32_t ExchangeScore(int side, const Position& position, const Move& move) {
-    return ExchangeScore(side, position, move, OccupancyOf(position.board));
+std::int32_t RecaptureBalance(int side, const Position& position, const Move& move) {
+    return RecaptureBalance(side, position, move, OccupancyOf(position.board));
 }
 
-std::int32_t ExchangeScore(int side, const Position& position, const Move& move,
-                           const Occupancy& occupancy) {
+std::int32_t RecaptureBalance(int side, const Position& position, const Move& move,
+                              const Occupancy& occupancy) {
     // The estimate values the mover as it stands before the move, promotion left aside.
     Occupancy after = occupancy;
     int mover;

@@ -28,16 +28,20 @@ constexpr detail::SignedTable ExchangeValue = detail::MakeSignedTable(&PieceTrai
 constexpr detail::SignedTable PromotionGain = detail::MakeSignedTable(&PieceTraits::promotionGain);
 
 std::int32_t MaterialBalance(int side, const Position& position);
-// Static estimate of the capture sequence the move starts on its target square.
-std::int32_t ExchangeScore(int side, const Position& position, const Move& move);
+// What the recaptures after the move trade on its target square, from the mover's view: the
+// opponent takes the mover, then each side takes back with its first attacker found, to the
+// end or ten captures. It counts neither the piece the move captures nor either side's choice
+// to stop recapturing (a pawn taking a rook defended by a gold scores -174, the pawn lost).
+// The move ordering's exchange estimate.
+std::int32_t RecaptureBalance(int side, const Position& position, const Move& move);
 // The same, with the occupancy of the board before the move known: a node scoring many moves
 // works it out once.
-std::int32_t ExchangeScore(int side, const Position& position, const Move& move,
-                           const Occupancy& occupancy);
+std::int32_t RecaptureBalance(int side, const Position& position, const Move& move,
+                              const Occupancy& occupancy);
 
 // The estimate of a drop on a square splits into the dropped piece's value, lost at the first
 // recapture, and the rest of the sequence, which does not depend on the kind dropped: the
-// ExchangeScore of a drop of kind k is `attacked ? rest - ExchangeValue[k] : 0`.
+// RecaptureBalance of a drop of kind k is `attacked ? rest - ExchangeValue[k] : 0`.
 struct DropExchange {
     bool attacked;
     std::int32_t rest;

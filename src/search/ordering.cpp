@@ -66,7 +66,7 @@ int MoveScorer::ExchangeEstimate(int side, const Position& position, const Move&
     // A target the opponent cannot reach after the move ends the capture sequence before it
     // starts: the map says so without running it.
     if (useAttackMap && TargetStaysSafe(side, position, move)) return 0;
-    if (move.capture) return ExchangeScore(side, position, move, BoardOccupancy(position));
+    if (move.capture) return RecaptureBalance(side, position, move, BoardOccupancy(position));
     const DropExchange& estimate = DropEstimate(side, position, move.to);
     return estimate.attacked ? estimate.rest - ExchangeValue[-move.from] : 0;
 }
@@ -75,7 +75,7 @@ int MoveScorer::BaseScore(const Move& move, const OrderingMoves& known, SquareSe
                           OrderingRandom& random) {
     if (!Contains(knownTargets, move.to)) return random.Next() % 5;
     if (SameMove(move, known.hash)) return HashMoveScore;
-    if (SameMove(move, known.second)) return SecondMoveScore;
+    if (SameMove(move, known.previous)) return PreviousHashMoveScore;
     if (SameMove(move, known.killer1)) return Killer1Score;
     if (SameMove(move, known.killer2)) return Killer2Score;
     if (SameMove(move, known.pv)) return PvMoveScore;

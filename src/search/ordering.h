@@ -43,13 +43,13 @@ class OrderingRandom {
 // The moves a node already knows to be promising, compared with every generated move.
 struct OrderingMoves {
     Move hash;
-    Move second;
+    Move previous;  // the table slot's best move before its last store
     Move killer1;
     Move killer2;
     Move pv;
     // Every target square among them: a move to another square matches none of them.
     SquareSet Targets() const {
-        return TargetOf(hash) | TargetOf(second) | TargetOf(killer1) | TargetOf(killer2) |
+        return TargetOf(hash) | TargetOf(previous) | TargetOf(killer1) | TargetOf(killer2) |
                TargetOf(pv);
     }
     static SquareSet TargetOf(const Move& move) {
@@ -61,7 +61,7 @@ struct OrderingMoves {
 // exchange estimate takes off.
 constexpr int PvMoveScore = 150000;
 constexpr int HashMoveScore = 100000;
-constexpr int SecondMoveScore = 90000;
+constexpr int PreviousHashMoveScore = 90000;
 constexpr int Killer1Score = 15000;
 constexpr int Killer2Score = 14850;
 constexpr int CaptureBonus = 10000;

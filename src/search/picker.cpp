@@ -48,7 +48,7 @@ void MovePicker::ScoreFirst(int side, const Position& position, Move& move, int 
     move.score = MoveScorer::ScoreBeforeExchange(position, move, base, history);
     if (!MoveScorer::NeedsExchange(move)) {
         pass.Scored(move.score);
-    } else if (base >= SecondMoveScore) {
+    } else if (base >= PreviousHashMoveScore) {  // a table or variation move: estimated at once
         scorer.AddExchangePart(side, position, move, false);
         pass.Scored(move.score);
     } else if (const bool nextToKing = pass.NextToKing(move.to); move.capture || nextToKing) {
@@ -132,7 +132,7 @@ void MovePicker::ScoreByExchange(int side, const Position& position, const Occup
     for (int i = 0; i < count; ++i) {
         const bool safe =
             useMap && TargetStaysUnattacked(side, position.board, occupancy, attacked, moves[i]);
-        const int exchange = safe ? 0 : ExchangeScore(side, position, moves[i], occupancy);
+        const int exchange = safe ? 0 : RecaptureBalance(side, position, moves[i], occupancy);
         moves[i].score = exchange < 0 ? LosingExchange : exchange;
     }
 }

@@ -113,7 +113,7 @@ struct TableEntry {
     std::int8_t depth;
     std::int8_t bound;
     Move best;
-    Move previous;
+    Move previous;  // the best move stored before `best`
 };
 static_assert(sizeof(TableEntry) == 40);
 static_assert(std::is_trivially_copyable_v<TableEntry>);

@@ -80,8 +80,8 @@ class CommandQueue {
 // Reads standard input until its end, queueing every line (and the end itself).
 void ReadInput(CommandQueue& queue);
 
-// The first word of a command line ("" for a blank line); words are separated by blanks, tabs
-// and carriage returns.
+// The words of a command line, the command first (none for a blank line); words are separated
+// by blanks, tabs and carriage returns.
 std::vector<std::string_view> SplitWords(std::string_view line);
 
 // ---------------------------------------------------------------------------------------------

@@ -61,7 +61,7 @@ TEST(HashKeys, EveryKeyDistinctAndNonzeroInBothSets) {
 }
 
 // Tries every legal move the way the search does (inspect, make, copy the saved record back)
-// and plays a random one: GivesCheck and ExchangeScore leave the record untouched, MakeMove
+// and plays a random one: GivesCheck and RecaptureBalance leave the record untouched, MakeMove
 // keeps key and balance, GivesCheck agrees with the attack test after the move, and the SFEN
 // text carries board, hands, king squares and key.
 TEST(Position, InvariantsHoldOverRandomGames) {
@@ -97,7 +97,7 @@ TEST(Position, InvariantsHoldOverRandomGames) {
             for (const Move& m : std::span(moves, count)) {
                 const bool safe = TargetStaysUnattacked(side, p.board, attacked, m);
                 const int gives = GivesCheck(side, p, m);
-                ExchangeScore(side, p, m);
+                RecaptureBalance(side, p, m);
                 ASSERT_TRUE(Same(saved, p)) << at << &m - moves;
                 captures += m.from >= 0 && p.board[m.to] != 0, promotions += m.promote;
                 drops += m.from < 0, checks += gives;
@@ -160,9 +160,9 @@ TEST(Position, ExchangeFollowsTheRecaptures) {
     int side = 0;
     EXPECT_EQ(MaterialBalance(0, FromSfen("4k4/9/9/9/4+r4/9/9/2+P6/4K4 b 2Ng 1", side)),
               534 - 945 + 2 * 257 - 444);
-    // The overload of ExchangeScore that works out the occupancy itself.
+    // The overload of RecaptureBalance that works out the occupancy itself.
     const auto exchange = [](int mover, Position& p, const char* move) {
-        return ExchangeScore(mover, p, UsiMove(move));
+        return RecaptureBalance(mover, p, UsiMove(move));
     };
     ExpectProbes(exchange,
                  {// A pawn takes the silver, a gold takes back; the promotion is not lost.
