@@ -71,6 +71,9 @@ MovePicker::Start MovePicker::BeginNode(int side, Position& position, bool inChe
                                         OrderingRandom& random) {
     count =
         inCheck ? GenerateEvasions(side, position, moves) : GenerateMoves(side, position, moves);
+#ifndef NDEBUG
+    nextPick = 0;
+#endif
     if (count == 0) return Start::NoMoves;
     scorer.BeginNode();
     firstStageCount = laterDropCount = 0;
@@ -146,6 +149,9 @@ bool MovePicker::BeginQuiescence(int side, const Position& position) {
     // worked out once for both, and its sliders once for all the exchange estimates.
     Occupancy occupancy = OccupancyOf(position.board);
     count = GenerateCaptures(side, position.board, occupancy, moves);
+#ifndef NDEBUG
+    nextPick = 0;
+#endif
     if (count == 0) return false;
     occupancy.sliders = SliderSquares(position.board);
     ScoreByExchange(side, position, occupancy);

@@ -25,10 +25,13 @@ class MovePicker {
     // The index-th move in order; call for index 0, 1, 2, ... in turn, with the node's
     // position as it was at BeginNode.
     const Move& Pick(int index, int side, const Position& position) {
+        CheckPickOrder(index);
         if (index == 1 && anyPending) CompleteScores(side, position);
         const int origin = PutNextInOrder(moves, count, index);
         if (index == 0) firstOrigin = origin;
+        // The first move is picked on its full score: a pending move's could still be higher.
         assert(index != 0 || !IsPending(origin));
+        assert(index == 0 || !anyPending);
         return moves[index];
     }
     // A move handed out before.
@@ -39,6 +42,7 @@ class MovePicker {
     bool BeginQuiescence(int side, const Position& position);
     // The index-th capture in order; call for index 0, 1, 2, ... in turn.
     const Move& PickCapture(int index) {
+        CheckPickOrder(index);
         if (index > 0) PutNextInOrder(moves, count, index);  // the first is in place already
         return moves[index];
     }
@@ -71,6 +75,16 @@ class MovePicker {
     bool firstStageDone = false;
     bool anyPending = false;
     int firstOrigin = 0;  // where the first move handed out stood before it was picked
+#ifndef NDEBUG
+    int nextPick = 0;  // the index the next pick must ask for
+#endif
+    // Debug builds check that the picks come in order and stay within the list.
+    void CheckPickOrder([[maybe_unused]] int index) {
+#ifndef NDEBUG
+        assert(index == nextPick && index < count);
+        ++nextPick;
+#endif
+    }
     MoveScorer scorer;
 
     void ScoreFirst(int side, const Position& position, Move& move, int index,
