@@ -78,18 +78,17 @@ static int GenerateInterpositionDrops(int side, const Position& position, Move* 
 
 namespace {
 
-// Step between squares strictly between king and checker, or 0 when nothing can interpose.
+// Step between squares strictly between king and checker, or 0 when nothing can interpose:
+// only a slider's check can be blocked, along its file, rank or diagonal.
 int InterpositionStep(int checkerKind, int lo, int hi) {
-    switch (checkerKind) {
-        case Lance:
+    switch (Traits[checkerKind].slides) {
+        case LanceSlide:
             return 9;
-        case Rook:
-        case Dragon:
+        case RookSlides:
             if (ColOf(lo) == ColOf(hi)) return 9;
             if (RowOf(lo) == RowOf(hi)) return 1;
             return 0;
-        case Bishop:
-        case Horse:
+        case BishopSlides:
             return ColOf(lo) >= ColOf(hi) ? 8 : 10;
         default:
             return 0;

@@ -138,21 +138,30 @@ constexpr SquareSet RankSquares(int first, int last) {
     for (int sq = first * 9; sq < (last + 1) * 9; ++sq) squares |= SquareBit(sq);
     return squares;
 }
-// Where [side] may drop a pawn or a lance (not on the far rank), and a knight (not on the last
-// two).
-constexpr SquareSet OneRankFree[2] = {RankSquares(1, 8), RankSquares(0, 7)};
-constexpr SquareSet TwoRanksFree[2] = {RankSquares(2, 8), RankSquares(0, 6)};
+// Silver to rook may drop anywhere.
+static_assert(Traits[Silver].deadRanks == 0 && Traits[Gold].deadRanks == 0 &&
+              Traits[Bishop].deadRanks == 0 && Traits[Rook].deadRanks == 0);
+// Where [side] may drop each kind: not on the far ranks where it could never move.
+constexpr Table<SquareSet, 2, 16> DropZone = [] {
+    Table<SquareSet, 2, 16> table{};
+    for (int kind = 0; kind < 16; ++kind) {
+        const int dead = Traits[kind].deadRanks;
+        table[0][kind] = RankSquares(dead, 8);
+        table[1][kind] = RankSquares(0, 8 - dead);
+    }
+    return table;
+}();
 
 }  // namespace
 
 static int GenerateDrops(int side, const Position& position, SquareSet empty, Move* out) {
     const std::int8_t* hand = position.hand[side];
     int n = 0;
+    const auto& zone = DropZone[side];
     if (hand[0] != 0)
-        n += WriteDrops(Pawn, empty & OneRankFree[side] & ~PawnFileSquares(side, position.board),
-                        out + n);
-    if (hand[1] != 0) n += WriteDrops(Lance, empty & OneRankFree[side], out + n);
-    if (hand[2] != 0) n += WriteDrops(Knight, empty & TwoRanksFree[side], out + n);
+        n += WriteDrops(Pawn, empty & zone[Pawn] & ~PawnFileSquares(side, position.board), out + n);
+    if (hand[1] != 0) n += WriteDrops(Lance, empty & zone[Lance], out + n);
+    if (hand[2] != 0) n += WriteDrops(Knight, empty & zone[Knight], out + n);
     for (int kind = Silver; kind <= Rook; ++kind)
         if (hand[kind - 1] != 0) n += WriteDrops(kind, empty, out + n);
     return n;
