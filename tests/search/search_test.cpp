@@ -238,73 +238,6 @@ TEST(Search, AKingThatCanBeTakenEndsTheSearch) {
     EXPECT_EQ(search->BestMove().from, NoMove);
 }
 
-// Two searches of one process, each with its own table, searched in turn: each gives what it
-// gives when it runs alone.
-TEST(Search, TwoSearchesInTurnGiveWhatEachGivesAlone) {
-    NewGame();
-    const char* sfens[2][2] = {
-        {StartSfen,
-         "ln1g1g1nl/1ks2rs2/1pppp1bpp/p4pp2/7P1/P1P1P1P2/1P1P1P2P/1BK1GS1R1/LNSG3NL b - 21"},
-        {ConsoleStartSfen,
-         "l2k1s3/1Gp5l/ns1p1gn1p/1p2p2p1/9/9/+b3+rP2P/2S1G3B/5K1NL w RN2Pgsl8p 140"}};
-    struct Player {
-        std::unique_ptr<TranspositionTable> table = std::make_unique<TranspositionTable>();
-        RecordingSink sink;
-        Search search{*table, sink};
-        std::string log;
-        void Play(const char* sfen) {
-            Position at{};
-            int side = 0;
-            std::string error;
-            ASSERT_TRUE(ReadSfen(sfen, at, side, error)) << error;
-            const int score = search.Run(at, side, SearchLimits{0xFFFFFFFFu, 5});
-            log += std::to_string(score) + " " + std::to_string(search.Nodes()) + " " +
-                   MoveNumericText(search.BestMove()) + "\n" + TextOf(sink.reports);
-            sink.reports.clear();
-        }
-    };
-    const auto alone = std::make_unique<Player[]>(2), inTurn = std::make_unique<Player[]>(2);
-    for (int p = 0; p < 2; ++p)
-        for (const char* sfen : sfens[p]) alone[p].Play(sfen);
-    for (int round = 0; round < 2; ++round)
-        for (int p = 0; p < 2; ++p) inTurn[p].Play(sfens[p][round]);
-    for (int p = 0; p < 2; ++p) EXPECT_EQ(inTurn[p].log, alone[p].log);
-    EXPECT_NE(alone[0].log, alone[1].log);
-}
-
-TEST(TranspositionTable, SlotReplacementAndProbeRules) {
-    constexpr std::uint32_t Lo = 0x1234ABCDu, Hi = 0x0BADF00Du;
-    const Move moves[] = {BoardMove(60, 1, Rook, 0), BoardMove(60, 2, Rook, 0)};
-    const auto owned = std::make_unique<TranspositionTable>();
-    TranspositionTable& table = *owned;
-    // The slot: key bits 0-15 and 18, in the half of the side; a miss hands it over as well.
-    TableEntry* slot = nullptr;
-    EXPECT_FALSE(table.Probe(1, Lo ^ 0xFFFB0000u, 1, -500, 500, 0, slot));
-    EXPECT_EQ(slot, &table.SlotOf(0, Lo) + TranspositionTable::Half);
-    // A shallower store leaves the entry; an equal or deeper one replaces it whatever key held
-    // the slot, and the old best move becomes the previous one.
-    table.Store(0, Lo ^ 0x10000u, Hi + 1, 20, moves[0], 50, BoundExact);
-    table.Store(0, Lo, Hi, 16, moves[1], 60, BoundLower);
-    slot = &table.SlotOf(0, Lo);
-    EXPECT_TRUE(slot->keyHi == Hi + 1 && slot->depth == 20 && slot->score == 50);
-    table.Store(0, Lo, Hi, 20, moves[1], 100, BoundLower);
-    EXPECT_TRUE(slot->keyLo == Lo && slot->keyHi == Hi && slot->bound == BoundLower);
-    EXPECT_TRUE(SameMove(slot->best, moves[1]) && SameMove(slot->previous, moves[0]));
-    // A probe hits its own full key, deep enough, with a bound that settles the window.
-    // Each case: bound, alpha, beta, depth, upper key half changed, hit.
-    const int probes[][6] = {{BoundExact, 300, 301, 20, 0, 1},  {BoundExact, -500, -400, 16, 0, 1},
-                             {BoundExact, -500, 500, 24, 0, 0}, {BoundExact, -500, 500, 0, 1, 0},
-                             {BoundUpper, 100, 200, 20, 0, 1},  {BoundUpper, 99, 200, 20, 0, 0},
-                             {BoundLower, 0, 100, 20, 0, 1},    {BoundLower, 0, 101, 20, 0, 0}};
-    for (const auto& p : probes) {
-        slot->bound = static_cast<std::int8_t>(p[0]);
-        TableEntry* found = nullptr;
-        const auto hi = Hi ^ static_cast<std::uint32_t>(p[4]);
-        EXPECT_EQ(table.Probe(0, Lo, hi, p[1], p[2], p[3], found), p[5] == 1) << p[1];
-        EXPECT_TRUE(found == slot && SameMove(found->best, moves[1]));
-    }
-}
-
 // The starting table is exactly the one the engine always had: 2 x 0x50000 slots, indexed by
 // key bits 0-15 and 18. A table of any other size uses every one of its slots.
 TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
@@ -328,24 +261,9 @@ TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
     }
 }
 
-TEST(Ordering, PortableRandomHistoryCountersAndAStableSort) {
+TEST(Ordering, PortableRandomSequenceAndAStableSort) {
     OrderingRandom random;
     for (const int value : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(random.Next(), value);
-    // The tried counter past 10000 halves both counters of its pair, and no other pair.
-    const auto history = std::make_unique<History>();
-    const Move move = BoardMove(40, 31, Silver, 0), neighbour = BoardMove(40, 32, Silver, 0);
-    history->AddTried(move, 9996);
-    history->AddGood(move, 601);
-    history->AddTried(neighbour, 9999);
-    history->AddTried(move, 4);  // exactly 10000: kept
-    EXPECT_EQ(history->Tried(move), 10000);
-    history->AddTried(move, 4);
-    EXPECT_TRUE(history->Tried(move) == 5002 && history->Good(move) == 300);
-    EXPECT_EQ(history->Tried(neighbour), 9999);
-    // Drops have rows of their own.
-    const Move drop = DropMove(Rook, 31);
-    history->AddGood(drop, 9);
-    EXPECT_TRUE(history->Good(drop) == 9 && history->Good(move) == 300);
     // The sort, whole or move by move as a node walks its list, against std::stable_sort: with
     // many ties among the small scores that carry only the random part, and large scores of
     // both signs around them.

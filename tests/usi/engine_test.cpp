@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <deque>
 #include <string>
 #include <utility>
@@ -77,10 +76,14 @@ class Session {
     }
 };
 
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
+// Plays USI moves on `game`, each of which must be legal in turn.
+void Play(PositionOutcome& game, std::string_view moves) {
+    Move move{};
+    for (const std::string_view word : SplitWords(moves)) {
+        ASSERT_TRUE(ParseUsiMove(word, game.side, game.position, move)) << word;
+        MakeMove(game.side, game.position, move);
+        game.side = 1 - game.side;
+    }
 }
 
 // A middle game that no search finishes quickly: each search below ends on its clock or its
@@ -88,37 +91,35 @@ std::string Joined(const std::vector<std::string>& lines) {
 const std::string Middle =
     "position sfen l4s1n1/1k6l/ns1p1g1pp/ppr1p1g2/2b3pP1/PP1PP4/N1K2PP1P/6G1B/L1SGS2NL b 2Prp 99\n";
 
-// One search's answer: its last report line, the "bestmove" line, and the other lines from
-// `from` up to the "bestmove" (the variation line after each report is no other line).
+// The replies cut after each "bestmove": for each search its last report line, its "bestmove"
+// and the other lines before it (the variation line after a report is none); then the rest.
 struct Answer {
     std::string last, bestmove, others;
-    std::uint64_t Field(const char* name) const {
-        const std::size_t at = last.find(std::string(" ") + name + " ");
-        return at == std::string::npos ? 0 : std::stoull(last.substr(at + std::strlen(name) + 2));
+    std::uint64_t Field(const std::string& name) const {
+        const std::size_t at = last.find(" " + name + " ");
+        return at == std::string::npos ? 0 : std::stoull(last.substr(at + name.size() + 2));
     }
 };
-Answer AnswerOf(const std::vector<std::string>& replies, std::size_t& from) {
-    Answer answer;
-    for (; from < replies.size() && answer.bestmove.empty(); ++from) {
-        const std::string& line = replies[from];
-        const bool variation = from > 0 && replies[from - 1].rfind("info depth ", 0) == 0;
-        if (line.rfind("info depth ", 0) == 0)
-            answer.last = line;
-        else if (line.rfind("bestmove ", 0) == 0)
-            answer.bestmove = line;
-        else if (!variation)
-            answer.others += line + "\n";
+std::vector<Answer> Answers(const std::vector<std::string>& replies) {
+    std::vector<Answer> answers(1);
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        const std::string& line = replies[i];
+        if (line.rfind("info depth ", 0) == 0) {
+            answers.back().last = line;
+        } else if (line.rfind("bestmove ", 0) == 0) {
+            answers.back().bestmove = line;
+            answers.emplace_back();
+        } else if (i == 0 || replies[i - 1].rfind("info depth ", 0) != 0) {
+            answers.back().others += line + "\n";
+        }
     }
-    return answer;
+    return answers;
 }
+// The answer of a session of one search, after which nothing more is written.
 Answer Only(Session& session) {
-    std::size_t from = 0;
-    const std::vector<std::string> replies = session.Run();
-    const Answer answer = AnswerOf(replies, from);
-    EXPECT_EQ(std::count_if(replies.begin(), replies.end(),
-                            [](const std::string& line) { return line.rfind("bestmove", 0) == 0; }),
-              1);
-    return answer;
+    const std::vector<Answer> answers = Answers(session.Run());
+    EXPECT_TRUE(answers.size() == 2 && answers[1].others.empty());
+    return answers[0];
 }
 
 const std::string UsiReply =
@@ -146,11 +147,12 @@ TEST(UsiEngine, CommandsAreWholeWordsAndEveryRefusalIsOneLine) {
         .Send("position startpos moves 7g7f" + std::string(9971, ' ') + "go\n")
         .Send("go" + std::string(MaxLineLength, ' ') + "\n" + crlf + " 2g2f\r\ngo depth 1\n")
         .At(1000, "quit\nusi");
-    const std::vector<std::string> replies = session.Run();
+    const std::vector<Answer> answers = Answers(session.Run());
+    ASSERT_EQ(answers.size(), 3u);
     const auto unknown = [](const std::string& word) {
         return Info("unknown command \"" + word + "\"");
     };
-    EXPECT_EQ(Joined(std::vector<std::string>(replies.begin(), replies.end() - 1)),
+    EXPECT_EQ(answers[0].others,
               UsiReply + UsiReply + "readyok\n" + unknown("u") + unknown("usin") +
                   unknown("quitter") + unknown("gox") + unknown("\\x00") + unknown("isrea") +
                   Info("position refused: expected startpos or sfen after position") +
@@ -158,16 +160,17 @@ TEST(UsiEngine, CommandsAreWholeWordsAndEveryRefusalIsOneLine) {
                   Info("position refused, the previous position is kept: the side not to move "
                        "is in check") +
                   Info("move 3 \"9z9z\" is not legal here; the moves before it are played") +
-                  "checkmate notimplemented\n" + Info("go: ignored \"nodes\" \"0\" \"fast\"") +
-                  "bestmove 7f7e\n" + Info("unknown option \"x\"") +
+                  "checkmate notimplemented\n" + Info("go: ignored \"nodes\" \"0\" \"fast\""));
+    EXPECT_EQ(answers[0].bestmove, "bestmove 7f7e");  // stopped at once: the first legal move
+    EXPECT_EQ(answers[1].others,
+              Info("unknown option \"x\"") +
                   Info("move 2 \"go\" is not legal here; the moves before it are played") +
                   Info("refused an input line longer than 1048576 bytes; none of it was "
-                       "executed") +
-                  "info depth 1 score cp 0 nodes 5 time 15 nps 333 pv 2b8h+\n"
-                  "info string 2288KA!-\n"
-                  "info depth 1 score cp 0 nodes 43 time 20 nps 2150 pv 2b8h+\n"
-                  "info string 2288KA!-\n");
-    EXPECT_EQ(replies.back(), "bestmove 2b8h+");  // side 1 answers 2g2f; "quit" ends the engine
+                       "executed"));
+    // Side 1 answers 2g2f; "quit" ends the engine.
+    EXPECT_EQ(answers[1].last, "info depth 1 score cp 0 nodes 43 time 20 nps 2150 pv 2b8h+");
+    EXPECT_EQ(answers[1].bestmove, "bestmove 2b8h+");
+    EXPECT_EQ(answers[2].others, "");
 }
 
 TEST(UsiEngine, OptionsAreCheckedAndTakenAfterIsready) {
@@ -193,8 +196,7 @@ TEST(UsiEngine, OptionsAreCheckedAndTakenAfterIsready) {
     // A table the memory cannot hold is refused and the old one kept.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = rlim_t{4} << 30;
+    const rlimit limited{rlim_t{4} << 30, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
     Session refused;
     refused.Send("isready\nsetoption name USI_Hash value 16384\n" + Middle + "go depth 3\n");
@@ -213,16 +215,13 @@ TEST(UsiEngine, BudgetsDepthAndNodes) {
         {"go btime 0 wtime 0 byoyomi 1000", 890},
         {"go btime 4000 wtime 0 byoyomi 1000 movestogo 4", 2010},
         {"go movetime 1000", 890},
-        {"go", 2810}};
+        {"go", 2810},
+        // Sudden death: an iteration started before 1000 ms may run on up to 2000.
+        {"go btime 30000 wtime 0", 2010}};
     for (const auto& [go, time] : clocks) {
         Session session;
         EXPECT_EQ(Only(session.Send(Middle + go + "\n")).Field("time"), time) << go;
     }
-    // Sudden death: no iteration starts after 1000 ms, none runs past 2000.
-    Session suddenDeath;
-    const std::uint64_t time =
-        Only(suddenDeath.Send(Middle + "go btime 30000 wtime 0\n")).Field("time");
-    EXPECT_TRUE(time > 1000 && time <= 2010) << time;
     Session depth;
     EXPECT_EQ(Only(depth.Send(Middle + "go depth 4\n")).last.rfind("info depth 4 ", 0), 0u);
     Session nodes;
@@ -258,9 +257,8 @@ TEST(UsiEngine, CommandsBehindASecondGoWaitForItsSearch) {
     Session session;
     session.Send(Middle + "go btime 0 wtime 0 byoyomi 1000\ngo infinite\nstop\nisready\n");
     // The "stop" and the "isready" are the second search's.
-    const std::vector<std::string> replies = session.Run();
-    std::size_t from = 0;
-    const Answer first = AnswerOf(replies, from), second = AnswerOf(replies, from);
+    const std::vector<Answer> answers = Answers(session.Run());
+    const Answer &first = answers[0], &second = answers[1];
     EXPECT_EQ(first.Field("time"), 890u) << first.last;
     EXPECT_EQ(second.last, "");  // stopped before its first iteration ended
     EXPECT_EQ(first.others + second.others, "readyok\n");
@@ -271,17 +269,11 @@ TEST(UsiEngine, CommandsBehindASecondGoWaitForItsSearch) {
 TEST(UsiEngine, EndOfInputEndsAnalysisWithItsAnswer) {
     Session session;
     session.Send(Middle + "go infinite\ngo infinite\n");
-    const std::vector<std::string> replies = session.Run();
-    std::size_t from = 0;
-    const Answer first = AnswerOf(replies, from), second = AnswerOf(replies, from);
+    const std::vector<Answer> answers = Answers(session.Run());
+    const Answer &first = answers[0], &second = answers[1];
     EXPECT_EQ(first.last + second.last, "");  // both stopped before their first iteration ended
-    Move move{};
     PositionOutcome game = ReadPositionCommand(SplitWords(Middle));
-    for (const std::string& answer : {first.bestmove, second.bestmove}) {
-        ASSERT_TRUE(ParseUsiMove(answer.substr(9), game.side, game.position, move)) << answer;
-        MakeMove(game.side, game.position, move);
-        game.side = 1 - game.side;
-    }
+    Play(game, first.bestmove.substr(9) + " " + second.bestmove.substr(9));
 }
 
 // Scores of a side that has no move left, seen from the side to move; every variation shown is
@@ -298,15 +290,9 @@ TEST(UsiEngine, MateScoresAndLegalVariations) {
             const std::size_t pv = line.find(" pv ");
             if (pv == std::string::npos) continue;
             PositionOutcome game = ReadPositionCommand(SplitWords(position));
-            Move move{};
-            for (const std::string_view word : SplitWords(std::string_view(line).substr(pv + 4))) {
-                ASSERT_TRUE(ParseUsiMove(word, game.side, game.position, move)) << line;
-                MakeMove(game.side, game.position, move);
-                game.side = 1 - game.side;
-            }
+            Play(game, std::string_view(line).substr(pv + 4));
         }
-        std::size_t from = 0;
-        const Answer answer = AnswerOf(replies, from);
+        const Answer answer = Answers(replies)[0];
         EXPECT_NE(answer.last.find(score), std::string::npos) << answer.last;
         EXPECT_EQ(answer.bestmove, score[11] == '+' ? "bestmove G*5b" : "bestmove resign");
     }
