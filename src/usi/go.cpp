@@ -261,7 +261,11 @@ UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue, UsiClock clock)
 UsiEngine::~UsiEngine() = default;
 
 UsiEngine::SearchState& UsiEngine::EnsureSearch() {
-    if (!search_) search_ = std::make_unique<SearchState>(write_, options_.hashMegabytes);
+    if (search_) return *search_;
+    // Made at the starting size, then brought to the size asked for: a size that cannot be had
+    // is refused here as it is later, rather than silently replaced by the starting one.
+    search_ = std::make_unique<SearchState>(write_, DefaultHashMegabytes);
+    if (options_.hashMegabytes != DefaultHashMegabytes) ApplyHashSize();
     return *search_;
 }
 

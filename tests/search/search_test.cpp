@@ -1,5 +1,6 @@
-// The search: what it plays, its reports, two searches in one process, and its parts: the
-// transposition table, the ordering's random sequence, history and sort.
+// The search: what it plays, its reports, its soft limit, and its parts: the transposition
+// table's sizes, the ordering's random sequence and sort. The bench signature (a test of its
+// own) pins every other decision of the search.
 #include "search/search.h"
 
 #include <gtest/gtest.h>
@@ -36,18 +37,13 @@ std::string TextOf(const std::vector<SearchReport>& reports) {
     return result;
 }
 
-// Whether the moves are legal under the full rules one after the other from `position`.
-bool LegalInTurn(Position position, int side, const Move* moves, int count) {
+// Whether the move is legal under the full rules in `position` (the piece too, if it moves).
+bool LegalHere(const Position& position, int side, const Move& move) {
     static Move legal[MoveListSize];
-    for (int m = 0; m < count; ++m, side = 1 - side) {
-        const int listed = GenerateLegalMoves(side, position, legal);
-        const Move* found = std::find_if(legal, legal + listed, [&](const Move& move) {
-            return SameMove(move, moves[m]) && (moves[m].from < 0 || move.piece == moves[m].piece);
-        });
-        if (found == legal + listed) return false;
-        MakeMove(side, position, *found);
-    }
-    return true;
+    const int listed = GenerateLegalMoves(side, position, legal);
+    return std::any_of(legal, legal + listed, [&](const Move& m) {
+        return SameMove(m, move) && (move.from < 0 || m.piece == move.piece);
+    });
 }
 
 // The position of a test, searched by a fresh search on one table cleared for each test.
@@ -84,9 +80,9 @@ Outcome SearchGame(int side, int plies, std::uint32_t timeLimit = 0xFFFFFFFFu) {
     static Move legal[MoveListSize];
     const bool none = outcome.move.from == NoMove &&
                       (GenerateLegalMoves(side, position, legal) == 0 || score == -ScoreInfinity);
-    EXPECT_TRUE(none || LegalInTurn(position, side, &outcome.move, 1)) << where;
+    EXPECT_TRUE(none || LegalHere(position, side, outcome.move)) << where;
     for (const SearchReport& report : outcome.reports)
-        EXPECT_TRUE(LegalInTurn(position, side, report.pv, std::min(report.pvLength, 1)))
+        EXPECT_TRUE(report.pvLength == 0 || LegalHere(position, side, report.pv[0]))
             << where << " " << TextOf({report});
     return outcome;
 }

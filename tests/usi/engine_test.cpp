@@ -193,17 +193,22 @@ TEST(UsiEngine, OptionsAreCheckedAndTakenAfterIsready) {
     EXPECT_EQ(answer.Field("time"), 1010u) << answer.last;  // no delay kept back
     EXPECT_NE(answer.bestmove.find(" ponder "), std::string::npos) << answer.bestmove;
 #ifdef MIRABEL_MEMORY_LIMIT
-    // A table the memory cannot hold is refused and the old one kept.
+    // A table the memory cannot hold is refused, when the table is made and later, and the old
+    // one kept.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
     const rlimit limited{rlim_t{4} << 30, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
     Session refused;
-    refused.Send("isready\nsetoption name USI_Hash value 16384\n" + Middle + "go depth 3\n");
+    refused.Send("setoption name USI_Hash value 16000\nisready\nsetoption name USI_Hash value " +
+                 std::to_string(MaxHashMegabytes) + "\n" + Middle + "go depth 3\n");
     const Answer kept = Only(refused);
     EXPECT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
-    EXPECT_EQ(kept.others, "readyok\n" + Info("USI_Hash: 16384 MB cannot be had; the table keeps "
-                                              "its size"));
+    const auto refusal = [](const char* size) {
+        return Info(std::string("USI_Hash: ") + size +
+                    " MB cannot be had; the table keeps its size");
+    };
+    EXPECT_EQ(kept.others, refusal("16000") + "readyok\n" + refusal("16384"));
     EXPECT_EQ(kept.last.rfind("info depth 3 ", 0), 0u) << kept.last;
 #endif
 }
