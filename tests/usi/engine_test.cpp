@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "usi/usi.h"
+// Where the address space can be capped (Linux, and no sanitizer reserving a large one), a hash
+// table the memory cannot hold is asked for.
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #include <sys/resource.h>
 #define MIRABEL_MEMORY_LIMIT 1
@@ -19,6 +21,7 @@
 namespace mirabel {
 namespace {
 
+// Input with the times it arrives at, and the engine's command loop over it on a clock of its own.
 class Session {
   public:
     explicit Session(std::uint32_t step = 5) : step_(step) {}
