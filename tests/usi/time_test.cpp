@@ -36,6 +36,7 @@ TEST(TimeManager, BudgetFromTheClockFields) {
         // A fixed time per move, less the margin; a tiny one still gets a millisecond.
         {"go movetime 500", 0, 380, 380},
         {"go movetime 50 btime 100000", 0, 1, 1},
+        {"go depth 5 movetime 0", 0, 1, 1},  // a depth with a time is no longer alone
         // No time limit: analysis, pondering (until ponderhit), fixed depth or nodes alone.
         {"go infinite", 0, 0, 0},
         {"go ponder btime 0 wtime 0 byoyomi 1000", 0, 0, 0},
