@@ -61,8 +61,7 @@ TEST(TimeManager, GoFieldsThatCannotBeRead) {
     EXPECT_EQ(refusal,
               "go: ignored \"btime\" \"x\" \"wtime\" \"99999999999999999999\" \"depth\" "
               "\"0\" \"fast\" \"byoyomi\"");
-    EXPECT_EQ(limits.time[0], -1);
-    EXPECT_EQ(limits.depth, 0);
+    EXPECT_TRUE(limits.time[0] == -1 && limits.depth == 0);
     EXPECT_TRUE(ReadGoCommand(SplitWords("go mate 5"), refusal).mate);
 }
 
