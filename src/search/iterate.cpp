@@ -17,7 +17,7 @@ void Search::Report(int score, bool final) {
     report.depth = iterationDepth;
     report.score = score;
     report.nodes = nodes;
-    report.elapsedMs = TickCount() - startTick;
+    report.elapsedMs = Now() - startTick;
     while (report.pvLength < PvShown && pv[0][report.pvLength].from != NoMove) {
         report.pv[report.pvLength] = pv[0][report.pvLength];
         ++report.pvLength;
@@ -39,13 +39,13 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     time = {limits.softLimitMs, limits.timeLimitMs};
     nodeLimit = limits.nodeLimit;
     control = limits.control;
-    startTick = TickCount();
+    startTick = Now();
     lastAsked = NoTimeLimit;  // the first clock test asks the control at once
     return IterativeDeepening(side, limits.maxDepth * OnePly);
 }
 
 bool Search::ReadClock() {
-    const std::uint32_t elapsed = TickCount() - startTick;
+    const std::uint32_t elapsed = Now() - startTick;
     if (control != nullptr && elapsed != lastAsked) {
         lastAsked = elapsed;
         if (!control->KeepSearching(elapsed, time)) stopped = true;
@@ -62,7 +62,7 @@ int Search::IterativeDeepening(int side, int maxDepth) {
     for (int depth = std::max(OnePly, std::min(3 * OnePly, maxDepth)); depth <= maxDepth;
          depth += OnePly) {
         iterationDepth = depth / OnePly;
-        if (static_cast<std::uint32_t>(TickCount() - startTick) > time.softMs) stopped = true;
+        if (static_cast<std::uint32_t>(Now() - startTick) > time.softMs) stopped = true;
         const int result = AlphaBeta(side, -ScoreInfinity, ScoreInfinity, depth, 0, false);
         if (stopped) break;
         bestScore = result;

@@ -49,6 +49,9 @@ class SearchControl {
     // False to stop the search now. May change `limits` (a pondering search becoming a timed
     // one); they count from the start of the search.
     virtual bool KeepSearching(std::uint32_t elapsedMs, TimeLimits& limits) = 0;
+    // The millisecond tick the search keeps its time by: the platform's clock, or one of the
+    // control's own (tests drive the time of a search without waiting for it).
+    virtual std::uint32_t Now() { return TickCount(); }
 };
 
 // The deepest iteration the per-ply tables allow (a line of checks keeps its depth, so plies
@@ -224,6 +227,7 @@ class Search {
         return ReadClock();
     }
     bool ReadClock();
+    std::uint32_t Now() const { return control != nullptr ? control->Now() : TickCount(); }
     int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
 
     int IterativeDeepening(int side, int maxDepth);

@@ -144,10 +144,11 @@ class UsiReportSink final : public ReportSink {
 // taken from the queue while it runs; everything else waits there for its turn.
 class UsiSearchControl final : public SearchControl {
   public:
-    UsiSearchControl(CommandQueue* queue, const LineWriter& write, const GoLimits& limits, int side,
-                     std::uint32_t networkDelay)
+    UsiSearchControl(CommandQueue* queue, const LineWriter& write, const UsiClock& clock,
+                     const GoLimits& limits, int side, std::uint32_t networkDelay)
         : queue_(queue),
           write_(write),
+          clock_(clock),
           limits_(limits),
           side_(side),
           networkDelay_(networkDelay),
@@ -157,6 +158,8 @@ class UsiSearchControl final : public SearchControl {
         if (queue_ != nullptr && queue_->Arrivals() != seen_) Listen(elapsedMs, limits);
         return !stop_;
     }
+
+    std::uint32_t Now() override { return clock_ ? clock_() : TickCount(); }
 
     // An analysis search, or a ponder search that has not been hit, holds its answer until the
     // front end releases it, even when it has reached its last iteration.
@@ -171,6 +174,7 @@ class UsiSearchControl final : public SearchControl {
   private:
     CommandQueue* queue_;
     const LineWriter& write_;
+    const UsiClock& clock_;
     GoLimits limits_;
     int side_;
     std::uint32_t networkDelay_;
@@ -247,8 +251,8 @@ struct UsiEngine::SearchState {
     Search search;
 };
 
-UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue)
-    : write_(std::move(writer)), queue_(queue) {
+UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue, UsiClock clock)
+    : write_(std::move(writer)), queue_(queue), clock_(std::move(clock)) {
     StartNewGame();
 }
 
@@ -263,7 +267,11 @@ void UsiEngine::StartNewGame() {
 }
 
 UsiEngine::SearchState& UsiEngine::EnsureSearch() {
-    if (!search_) search_ = std::make_unique<SearchState>(write_, options_.hashMegabytes);
+    if (search_) return *search_;
+    // Made at the starting size, then brought to the size asked for: a size that cannot be had
+    // is refused here as it is later, rather than silently replaced by the starting one.
+    search_ = std::make_unique<SearchState>(write_, DefaultHashMegabytes);
+    if (options_.hashMegabytes != DefaultHashMegabytes) ApplyHashSize();
     return *search_;
 }
 
@@ -287,7 +295,7 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
     const int side = SideToMove();
     const std::uint32_t delay = static_cast<std::uint32_t>(options_.networkDelay);
     const TimeBudget budget = BudgetFor(limits, side, delay);
-    UsiSearchControl control(queue_, write_, limits, side, delay);
+    UsiSearchControl control(queue_, write_, clock_, limits, side, delay);
     SearchLimits searchLimits{budget.unlimited ? NoTimeLimit : budget.hard,
                               MaxPliesFor(limits, budget, depthCap_)};
     searchLimits.softLimitMs = budget.unlimited ? NoTimeLimit : budget.soft;

@@ -84,7 +84,6 @@ void ReplayMoves(const std::vector<std::string_view>& words, std::size_t first,
             return;
         }
         MakeMove(outcome.side, outcome.position, move);
-        ++outcome.ply;
         outcome.side = 1 - outcome.side;
     }
 }
@@ -117,7 +116,6 @@ PositionOutcome ReadPositionCommand(const std::vector<std::string_view>& words) 
             outcome.refusal = "position refused, the previous position is kept: " + error;
             return outcome;
         }
-        outcome.ply = 0;
     } else {
         outcome.refusal = "position refused: expected startpos or sfen after position";
         return outcome;

@@ -106,11 +106,16 @@ std::string ApplySetOption(const std::vector<std::string_view>& words, EngineOpt
 using LineWriter = std::function<void(std::string_view line)>;
 void WriteStdoutLine(std::string_view line);
 
+// The millisecond tick a search keeps its time by; empty for the platform's clock. Tests give
+// one of their own, so that budgets and commands during a search need no waiting.
+using UsiClock = std::function<std::uint32_t()>;
+
 class UsiEngine {
   public:
     // `queue`, when given, is where a running search hears "stop", "ponderhit", "isready" and
     // "quit" from; without one a search runs to its own limits.
-    explicit UsiEngine(LineWriter writer = WriteStdoutLine, CommandQueue* queue = nullptr);
+    explicit UsiEngine(LineWriter writer = WriteStdoutLine, CommandQueue* queue = nullptr,
+                       UsiClock clock = {});
     ~UsiEngine();
     UsiEngine(const UsiEngine&) = delete;
     UsiEngine& operator=(const UsiEngine&) = delete;
@@ -129,6 +134,7 @@ class UsiEngine {
 
     LineWriter write_;
     CommandQueue* queue_;
+    UsiClock clock_;
     EngineOptions options_;
     int depthCap_ = 0;  // plies; 0 for none
     // The game: the position the next search starts from and the side to move in it.
@@ -155,13 +161,12 @@ std::string MoveToUsi(const Move& move);
 // the full rules there, with `move` set to the matching record.
 bool ParseUsiMove(std::string_view token, int side, const Position& position, Move& move);
 
-// The outcome of a "position" line: the position and side reached, how many moves were
-// played, and what was refused (empty when nothing was).
+// The outcome of a "position" line: the position and side reached, and what was refused (empty
+// when nothing was).
 struct PositionOutcome {
     bool accepted = false;  // false: nothing of the line applies
     Position position{};
     int side = 0;
-    int ply = 0;
     std::string refusal;
 };
 // `words` is the whole line split into words, "position" first.

@@ -1,5 +1,5 @@
 // The generators against a deliberately plain reference rule set along random games and on the
-// fullest positions known; the exact lists that sorted comparison cannot see; mirabel-perft.
+// fullest positions known; the exact lists that sorted comparison cannot see.
 #include "movegen/movegen.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "support/child_process.h"
 
 namespace mirabel {
 namespace {
@@ -249,6 +247,8 @@ TEST(ReferenceRules, FullestListsStayInsideTheBounds) {
         {"R7k/2K1S1SS1/4B4/9/9/9/9/9/1L3L2L b RBGSNLP 1", {561, 595}},
         // A rook checking across the board, promoted pieces reaching the squares between.
         {"9/2+L+P+R+B+B+P+L/K7r/1+N+S+L+P+P+S+P+P/1+P5+P1/2k4+N+S/4+N4/9/9 b GSNL10P 1", {78, 73}},
+        // A king on the first square (9a), with a rook barring two of its steps.
+        {"K7k/9/1r7/9/9/9/9/9/9 b - 1", {3, 1}},
     };
     for (const auto& [sfen, counts] : fullest) {
         // A board that leaves the opponent's king open is read with the turn flipped.
@@ -292,37 +292,6 @@ TEST(GeneratedOrder, ExactListsOfTypicalPositions) {
         Read("lnsgkgsnl/1r5b1/pppppp1pp/6p2/9/2P6/PP1PPPPPP/1B5R1/LNSGKGSNL b - 3");
     EXPECT_EQ(Joined(moves, GenerateCaptures(side, opened.board, moves)),
               "8h7g 8h6f 8h5e 8h4d 8h3c+ 8h2b+ 2h3h 2h4h 2h5h 2h6h 2h7h 2h1h");
-}
-
-test::Completed RunPerft(const std::vector<std::string>& arguments) {
-    return test::RunToEnd(MIRABEL_PERFT_BINARY, arguments);
-}
-
-// The count on the total line that ends the output.
-unsigned long long Total(const std::vector<std::string>& arguments) {
-    const test::Completed run = RunPerft(arguments);
-    EXPECT_EQ(run.status, 0) << arguments.back();
-    return std::stoull(run.output.substr(run.output.rfind("total ") + 6));
-}
-
-// The search's walk lists bishops and rooks entering or leaving the zone only promoted: after
-// 7g7f (and 3c3d) the bishop's 30 unpromoted moves into the zone are missing at depth 3, and
-// 1139 sequences at depth 4, where no check or drop can have played a part yet.
-TEST(Perft, StartPositionCounts) {
-    const unsigned long long rules[] = {30, 900, 25470, 719731}, walk[] = {30, 900, 25440, 718592};
-    for (int depth = 1; depth <= 4; ++depth) {
-        EXPECT_EQ(Total({"--rules", std::to_string(depth)}), rules[depth - 1]) << depth;
-        EXPECT_EQ(Total({std::to_string(depth)}), walk[depth - 1]) << depth;
-    }
-}
-
-TEST(Perft, RefusesBadArguments) {
-    // A cut-off board, then one without the first player's king.
-    for (const char* board : {"4k4/9", "4k4/9/9/9/9/9/9/9/9"}) {
-        const test::Completed run = RunPerft({"1", board, "b", "-", "1"});
-        EXPECT_NE(run.status, 0) << board;
-        EXPECT_EQ(run.errors.rfind("mirabel-perft: bad SFEN", 0), 0u) << run.errors;
-    }
 }
 
 }  // namespace
