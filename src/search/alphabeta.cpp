@@ -37,7 +37,8 @@ void Search::UpdateVariation(int ply, const Move& move) {
 // What a node's first scoring pass learns: the best score worked out, and the moves whose
 // exchange estimates are left pending, with the highest scores they could reach.
 struct Search::FirstPass {
-    explicit FirstPass(int king) : enemyKing(king), kingNeighbours(NeighbourWindow[king]) {}
+    explicit FirstPass(int king)
+        : enemyKing(king), kingNeighbours(king != NoSquare ? NeighbourWindow[king] : 0) {}
 
     // The opponent's king and the window of its neighbours (see WindowAround).
     int enemyKing;
@@ -102,7 +103,8 @@ bool Search::ScoreMoves(int side, Move* list, int count, const OrderingMoves& kn
     const SquareSet knownTargets = known.Targets();
     FirstPass pass(enemyKing);
     // The board moves, then the drops, listed last, which reach only empty squares. Both
-    // kings stand on their squares here: no move capturing a king is ever made before this.
+    // kings stand on their squares here (when a side has one): no move capturing a king is
+    // ever made before this.
     int i = 0;
     for (; i < count && list[i].from >= 0; ++i) {
         if (list[i].to == enemyKing) return false;
