@@ -1,0 +1,184 @@
+// The answer line of a proved mate: the exact mate length worked out over the proof (the
+// attacker's shortest, the defender's longest, a futile interposition counting for nothing),
+// the line read off the table, and the replay that checks a line under the full rules.
+#include <algorithm>
+#include <cstring>
+
+#include "mate/mate.h"
+
+namespace mirabel {
+
+namespace {
+
+constexpr int Unreached = 0x7FFF;                // no mate shown within the limit
+constexpr std::uint32_t SideProofBudget = 2000;  // nodes to prove a child the proof skipped
+
+bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {
+    for (int i = 0; i < count; ++i)
+        if (SameMove(moves[i], move)) {
+            listed = moves[i];
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best) {
+    if (limit <= 0 || ply >= MaxMateLine || TimeUp()) return Unreached;
+    const std::uint64_t fullKey = FullKey(position, orNode);
+    if (OnPath(fullKey, ply)) return Unreached;
+    pathKeys_[ply] = fullKey;
+    const std::uint64_t key = BoardKey(position, orNode);
+    const std::int8_t* hand = position.hand[attacker_];
+    if (const MateEntry* entry = table_.Find(key, hand);
+        entry != nullptr && entry->exact != NoLength) {
+        best = Move{entry->bestFrom, entry->bestTo, 0, entry->bestPromote, 0, 0};
+        return entry->exact < limit ? entry->exact : Unreached;
+    }
+    if (arenaUsed_ + MoveListSize > ArenaSize) return Unreached;
+    Move* moves = &moveArena_[arenaUsed_];
+    const int count = GenerateChildren(position, orNode, moves);
+    if (count == 0) {
+        best = NoMoveRecord;
+        return orNode ? Unreached : 0;
+    }
+    arenaUsed_ += static_cast<std::size_t>(count);
+    const int side = orNode ? attacker_ : 1 - attacker_;
+    // Children in the order of the lengths their proofs found: the shortest first for the
+    // attacker, the longest first for the defender, so that the limit tightens early. A sort
+    // key holds the length (-1 disproved, Unreached - 1 unknown) above the child's index.
+    std::uint64_t* order = &keyArena_[arenaUsed_ - static_cast<std::size_t>(count)];
+    for (int i = 0; i < count; ++i) {
+        Position child = position;
+        MakeMove(side, child, moves[i]);
+        const MateProbe probe = ProbeNode(child, !orNode);
+        const int length = probe.pn == 0 ? probe.length : probe.dn == 0 ? -1 : Unreached - 1;
+        order[i] = (static_cast<std::uint64_t>(length + 1) << 16) | static_cast<std::uint64_t>(i);
+    }
+    if (orNode)
+        std::sort(order, order + count);
+    else
+        std::sort(order, order + count, [](std::uint64_t a, std::uint64_t b) { return a > b; });
+    int checker = NoSquare;
+    if (!orNode) checker = FindAttacker(side, position.board, position.kingSquare[side]);
+
+    int result = orNode ? limit : -1;
+    bool resultFutile = false;
+    bool complete = true;
+    for (int k = 0; k < count && complete; ++k) {
+        const Move& move = moves[order[k] & 0xFFFF];
+        const int known = static_cast<int>(order[k] >> 16) - 1;
+        Position child = position;
+        MakeMove(side, child, move);
+        if (orNode) {
+            if (known < 0) continue;  // disproved
+            if (result <= 1) break;   // a mate in one is the shortest there is
+            if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, SideProofBudget))
+                continue;
+            Move reply;
+            const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
+            if (length < result) {
+                result = length;
+                best = move;
+            }
+            continue;
+        }
+        // The defender: every reply must be proved to lose.
+        if (known < 0 ||
+            (known >= Unreached - 1 && !ProveChild(child, true, ply + 1, SideProofBudget))) {
+            complete = false;
+            break;
+        }
+        const bool drop = move.from < 0;
+        Move answer = NoMoveRecord;
+        int length = 1 + ExactLength(child, true, ply + 1, limit - 1 + (drop ? 2 : 0), answer);
+        // An interposed piece that the checker simply takes lengthens nothing.
+        const bool futile = drop && answer.from == checker && answer.to == move.to;
+        if (futile) length -= 2;
+        if (length >= limit) {
+            complete = false;
+            break;
+        }
+        if (length > result || (length == result && resultFutile && !futile)) {
+            result = length;
+            resultFutile = futile;
+            best = move;
+        }
+    }
+    arenaUsed_ -= static_cast<std::size_t>(count);
+    if (!complete || result >= limit || result < 0) return Unreached;
+    MateEntry* entry = table_.Find(key, hand);
+    if (entry == nullptr) {
+        table_.Store(key, hand,
+                     MateProbe{0, MateInfinite, static_cast<std::uint16_t>(result), false}, 1,
+                     generation_);
+        entry = table_.Find(key, hand);
+    }
+    if (entry != nullptr && entry->pn == 0) {
+        entry->exact = static_cast<std::uint16_t>(result);
+        entry->bestFrom = best.from;
+        entry->bestTo = best.to;
+        entry->bestPromote = best.promote;
+    }
+    return result;
+}
+
+// The line read off the table: each node's exact best move, worked out again where the table
+// lost it. When the exact lengths cannot be had (time ran out, or a stop came), the line of the
+// proof itself: the attacker's check with the shortest proof, the defender's longest reply.
+int MateSolver::ExtractLine(const Position& root, Move* line) {
+    Move best;
+    const bool exact = ExactLength(root, true, 0, MaxMateLine, best) < MaxMateLine;
+    Position position = root;
+    int length = 0;
+    MoveList moves;
+    for (bool orNode = true; length < MaxMateLine; orNode = !orNode) {
+        const int side = orNode ? attacker_ : 1 - attacker_;
+        pathKeys_[length] = FullKey(position, orNode);
+        Move chosen = NoMoveRecord;
+        const int count = GenerateChildren(position, orNode, moves);
+        if (count == 0) break;
+        if (exact) {
+            Move wanted;
+            if (ExactLength(position, orNode, length, MaxMateLine, wanted) < MaxMateLine)
+                IsListed(moves, count, wanted, chosen);
+        }
+        if (chosen.from == NoMove) {
+            // The proof's own line.
+            int bestLength = orNode ? Unreached : -1;
+            for (int i = 0; i < count; ++i) {
+                Position child = position;
+                MakeMove(side, child, moves[i]);
+                if (OnPath(FullKey(child, !orNode), length + 1)) continue;
+                const MateProbe probe = ProbeNode(child, !orNode);
+                if (probe.pn != 0) continue;
+                if (orNode ? probe.length < bestLength : probe.length > bestLength) {
+                    bestLength = probe.length;
+                    chosen = moves[i];
+                }
+            }
+            if (chosen.from == NoMove) return 0;  // the proof was lost from the table
+        }
+        line[length++] = chosen;
+        MakeMove(side, position, chosen);
+    }
+    return IsMateLine(root, attacker_, line, length) ? length : 0;
+}
+
+bool IsMateLine(const Position& start, int attacker, const Move* line, int length) {
+    if (length <= 0 || length % 2 == 0) return false;
+    Position position = start;
+    MoveList moves;
+    for (int i = 0; i < length; ++i) {
+        const int side = i % 2 == 0 ? attacker : 1 - attacker;
+        const int count = GenerateLegalMoves(side, position, moves);
+        Move listed;
+        if (!IsListed(moves, count, line[i], listed)) return false;
+        MakeMove(side, position, listed);
+        if (side == attacker && !InCheckNow(1 - attacker, position)) return false;
+    }
+    return !HasLegalMove(1 - attacker, position);
+}
+
+}  // namespace mirabel

@@ -1,0 +1,147 @@
+// mirabel-mate: runs the tsume solver over a file of problems.
+//
+//   mirabel-mate [--ms T] [--hash MB] FILE
+//
+// One problem a line: an SFEN, optionally followed by "moves" and a known solution (its length
+// is the known mate length; "moves" alone, or nothing, for a position expected to have no mate
+// when the line ends in "nomate"). Blank lines and lines starting with '#' are skipped. For each
+// problem it prints the number, the answer, its length, the known length and the time; then a
+// summary with the median and maximum time. Each problem gets T ms (default 10000).
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mate/mate.h"
+#include "usi/usi.h"
+
+namespace mirabel {
+namespace {
+
+struct Problem {
+    std::string sfen;
+    int knownLength = -1;  // -1: none given
+    bool expectNoMate = false;
+};
+
+bool ParseProblem(const std::string& line, Problem& problem) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) fields.push_back(word);
+    if (fields.size() < 4) return false;
+    problem.sfen = fields[0] + " " + fields[1] + " " + fields[2] + " " + fields[3];
+    std::size_t i = 4;
+    if (i < fields.size() && fields[i] == "moves") {
+        problem.knownLength = static_cast<int>(fields.size() - i - 1);
+        if (problem.knownLength == 0) problem.knownLength = -1;
+    } else if (i < fields.size() && fields[i] == "nomate") {
+        problem.expectNoMate = true;
+    }
+    return true;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: mirabel-mate [--ms T] [--hash MB] FILE\n");
+    return 2;
+}
+
+int Run(int argc, char** argv) {
+    std::uint32_t ms = 10000;
+    std::size_t hash = DefaultHashMegabytes;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::int64_t value = 0;
+        if ((arg == "--ms" || arg == "--hash") && i + 1 < argc && ReadNumber(argv[i + 1], value) &&
+            value > 0 && value <= 100000000) {
+            if (arg == "--ms")
+                ms = static_cast<std::uint32_t>(value);
+            else
+                hash = static_cast<std::size_t>(value);
+            ++i;
+        } else if (path == nullptr && arg.rfind("--", 0) != 0) {
+            path = argv[i];
+        } else {
+            return Usage();
+        }
+    }
+    if (path == nullptr) return Usage();
+    std::ifstream file(path);
+    if (!file) {
+        std::fprintf(stderr, "mirabel-mate: cannot read %s\n", path);
+        return 2;
+    }
+    NewGame();
+    MateTable table(hash);
+    MateSolver solver(table);
+    std::vector<double> times;
+    int count = 0, solved = 0, equal = 0, withKnown = 0, nomate = 0, timeout = 0, wrong = 0;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        if (line.empty() || line[0] == '#') continue;
+        Problem problem;
+        Position position{};
+        int side = 0;
+        std::string error;
+        if (!ParseProblem(line, problem) || !ReadSfen(problem.sfen, position, side, error)) {
+            std::printf("line %d: refused: %s\n", number, error.c_str());
+            ++wrong;
+            continue;
+        }
+        ++count;
+        const auto begin = std::chrono::steady_clock::now();
+        const MateAnswer answer = solver.Solve(position, side, MateLimits{ms, 0, nullptr});
+        const double elapsed =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count();
+        times.push_back(elapsed);
+        std::string text;
+        if (answer.result == MateResult::Mate) {
+            for (int i = 0; i < answer.length; ++i)
+                text += std::string(" ") + MoveToUsi(answer.line[i]);
+            if (!IsMateLine(position, side, answer.line, answer.length)) {
+                text += " (NOT A MATE)";
+                ++wrong;
+            } else {
+                ++solved;
+            }
+        } else {
+            text = answer.result == MateResult::NoMate ? " nomate" : " timeout";
+            if (answer.result == MateResult::NoMate)
+                ++nomate;
+            else
+                ++timeout;
+        }
+        if (problem.knownLength > 0) {
+            ++withKnown;
+            if (answer.result == MateResult::Mate && answer.length == problem.knownLength) ++equal;
+        }
+        if (problem.expectNoMate && answer.result == MateResult::NoMate)
+            ++equal, ++withKnown;
+        else if (problem.expectNoMate)
+            ++withKnown;
+        std::printf("%d length %d known %d time %.1f ms nodes %llu:%s\n", number,
+                    answer.result == MateResult::Mate ? answer.length : 0, problem.knownLength,
+                    elapsed, static_cast<unsigned long long>(answer.nodes), text.c_str());
+        std::fflush(stdout);
+    }
+    std::sort(times.begin(), times.end());
+    const double median = times.empty() ? 0 : times[times.size() / 2];
+    const double longest = times.empty() ? 0 : times.back();
+    std::printf(
+        "problems %d solved %d as-known %d/%d nomate %d timeout %d wrong %d median %.1f ms max "
+        "%.1f ms\n",
+        count, solved, equal, withKnown, nomate, timeout, wrong, median, longest);
+    return wrong == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace mirabel
+
+int main(int argc, char** argv) {
+    return mirabel::Run(argc, argv);
+}
