@@ -6,7 +6,8 @@
 // is the known mate length; "moves" alone, or nothing, for a position expected to have no mate
 // when the line ends in "nomate"). Blank lines and lines starting with '#' are skipped. For each
 // problem it prints the number, the answer, its length, the known length and the time; then a
-// summary with the median and maximum time. Each problem gets T ms (default 10000).
+// summary with the median and maximum time. Each problem gets T ms (default 10000); the
+// solver's table has MB MiB (default 256) and is kept from one problem to the next.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -51,7 +52,7 @@ int Usage() {
 
 int Run(int argc, char** argv) {
     std::uint32_t ms = 10000;
-    std::size_t hash = DefaultHashMegabytes;
+    std::size_t hash = MinMateTableMegabytes;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

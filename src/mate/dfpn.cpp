@@ -40,7 +40,7 @@ std::uint64_t RootSalt(const Position& root, int attacker) {
 
 MateSolver::MateSolver(MateTable& table)
     : table_(table),
-      moveArena_(new Move[ArenaSize + MoveListSize]),
+      moveArena_(new Move[ArenaSize + 2 * MoveListSize]),
       keyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
       fullKeyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
       handArena_(new std::int8_t[(ArenaSize + MoveListSize) * HandSlots]) {}
@@ -92,6 +92,34 @@ bool MateSolver::OnPath(std::uint64_t fullKey, int ply) const {
     return false;
 }
 
+// A child seen for the first time gets numbers from its own moves: a defender without a
+// reply is mated and an attacker without a check fails at once; otherwise the more replies
+// the defender has the harder the proof (interpositions on one square counted once), the
+// more checks the attacker has the harder the disproof.
+void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch) {
+    const int count = GenerateChildren(child, orNode, scratch);
+    MateProbe result;
+    if (count == 0) {
+        result = orNode ? MateProbe{MateInfinite, 0, 0, false, true}
+                        : MateProbe{0, MateInfinite, 0, false, true};
+    } else if (orNode) {
+        result = MateProbe{1, static_cast<std::uint32_t>(std::min(count, 8)), 0, false, true};
+    } else {
+        SquareSet dropSquares = 0;
+        int weight = 0;
+        for (int i = 0; i < count; ++i) {
+            if (scratch[i].from >= 0) {
+                ++weight;
+            } else if (!Contains(dropSquares, scratch[i].to)) {
+                dropSquares |= SquareBit(scratch[i].to);
+                ++weight;
+            }
+        }
+        result = MateProbe{static_cast<std::uint32_t>(std::min(weight, 8)), 1, 0, false, true};
+    }
+    table_.Store(key, child.hand[attacker_], result, 0, generation_);
+}
+
 MateProbe MateSolver::ProbeNode(const Position& position, bool orNode) const {
     return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_);
 }
@@ -127,6 +155,8 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         keys[i] = BoardKey(child, !orNode);
         fullKeys[i] = FullKey(child, !orNode);
         std::memcpy(hands + i * HandSlots, child.hand[attacker_], HandSlots);
+        if (!table_.Probe(keys[i], child.hand[attacker_], generation_).found)
+            FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
     }
 
     for (;;) {
@@ -137,6 +167,10 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         int best = 0;
         std::uint16_t settledLength = orNode ? NoLength : 0;
         bool anyCleanRefutation = false, anyDependent = false;
+        // Interpositions on one square count once towards an AND node's proof number: the
+        // largest of them.
+        std::uint32_t dropFar[SquareCount];
+        SquareSet dropSquares = 0;
         for (int i = 0; i < count; ++i) {
             MateProbe probe;
             if (OnPath(fullKeys[i], ply + 1))
@@ -153,7 +187,19 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
             } else if (near < nearSecond) {
                 nearSecond = near;
             }
-            farSum = AddNumbers(farSum, far);
+            if (!orNode && moves[i].from < 0) {
+                const int to = moves[i].to;
+                if (!Contains(dropSquares, to)) {
+                    dropSquares |= SquareBit(to);
+                    dropFar[to] = far;
+                    farSum = AddNumbers(farSum, far);
+                } else if (far > dropFar[to]) {
+                    farSum = AddNumbers(farSum, far - dropFar[to]);
+                    dropFar[to] = far;
+                }
+            } else {
+                farSum = AddNumbers(farSum, far);
+            }
             if (probe.pn == 0) {
                 const auto length = static_cast<std::uint16_t>(probe.length + 1);
                 settledLength =
@@ -231,6 +277,7 @@ MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimit
     stopped_ = false;
     arenaUsed_ = 0;
     budgetEnd_ = ~std::uint64_t{0};
+    extractEnd_ = ~std::uint64_t{0};
     pathKeys_[0] = FullKey(root, true);
 
     MateProbe probe = ProbeNode(root, true);

@@ -25,7 +25,8 @@ bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {
 }  // namespace
 
 int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best) {
-    if (limit <= 0 || ply >= MaxMateLine || TimeUp()) return Unreached;
+    if (limit <= 0 || ply >= MaxMateLine || TimeUp() || nodes_ >= extractEnd_) return Unreached;
+    ++nodes_;
     const std::uint64_t fullKey = FullKey(position, orNode);
     if (OnPath(fullKey, ply)) return Unreached;
     pathKeys_[ply] = fullKey;
@@ -124,10 +125,37 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
     return result;
 }
 
+// The attacker's check with the shortest proof, or the defender's reply with the longest,
+// among the children the table holds proved; NoMoveRecord when it holds none.
+Move MateSolver::ProvedChoice(const Position& position, bool orNode, int ply, const Move* moves,
+                              int count) {
+    const int side = orNode ? attacker_ : 1 - attacker_;
+    Move chosen = NoMoveRecord;
+    int bestLength = orNode ? Unreached : -1;
+    for (int i = 0; i < count; ++i) {
+        Position child = position;
+        MakeMove(side, child, moves[i]);
+        if (OnPath(FullKey(child, !orNode), ply + 1)) continue;
+        const MateProbe probe = ProbeNode(child, !orNode);
+        if (probe.pn != 0) {
+            if (!orNode) return NoMoveRecord;  // a reply not known to lose
+            continue;
+        }
+        if (orNode ? probe.length < bestLength : probe.length > bestLength) {
+            bestLength = probe.length;
+            chosen = moves[i];
+        }
+    }
+    return chosen;
+}
+
 // The line read off the table: each node's exact best move, worked out again where the table
 // lost it. When the exact lengths cannot be had (time ran out, or a stop came), the line of the
 // proof itself: the attacker's check with the shortest proof, the defender's longest reply.
 int MateSolver::ExtractLine(const Position& root, Move* line) {
+    // Working out the exact length may cost as much again as the proof, and at least enough
+    // for every short problem.
+    extractEnd_ = nodes_ + std::max<std::uint64_t>(nodes_, 200000);
     Move best;
     const bool exact = ExactLength(root, true, 0, MaxMateLine, best) < MaxMateLine;
     Position position = root;
@@ -144,22 +172,26 @@ int MateSolver::ExtractLine(const Position& root, Move* line) {
             if (ExactLength(position, orNode, length, MaxMateLine, wanted) < MaxMateLine)
                 IsListed(moves, count, wanted, chosen);
         }
+        // The proof's own line; where the table lost it, the node is proved again on a small
+        // budget that a stop does not cut.
+        chosen = ProvedChoice(position, orNode, length, moves, count);
         if (chosen.from == NoMove) {
-            // The proof's own line.
-            int bestLength = orNode ? Unreached : -1;
+            const bool wasStopped = stopped_;
+            const std::uint64_t savedLimit = nodeLimit_;
+            stopped_ = false;
+            nodeLimit_ = 0;
             for (int i = 0; i < count; ++i) {
                 Position child = position;
                 MakeMove(side, child, moves[i]);
                 if (OnPath(FullKey(child, !orNode), length + 1)) continue;
-                const MateProbe probe = ProbeNode(child, !orNode);
-                if (probe.pn != 0) continue;
-                if (orNode ? probe.length < bestLength : probe.length > bestLength) {
-                    bestLength = probe.length;
-                    chosen = moves[i];
-                }
+                pathKeys_[length + 1] = FullKey(child, !orNode);
+                if (ProveChild(child, !orNode, length + 1, 20000) && orNode) break;
             }
-            if (chosen.from == NoMove) return 0;  // the proof was lost from the table
+            nodeLimit_ = savedLimit;
+            stopped_ = wasStopped;
+            chosen = ProvedChoice(position, orNode, length, moves, count);
         }
+        if (chosen.from == NoMove) return 0;
         line[length++] = chosen;
         MakeMove(side, position, chosen);
     }

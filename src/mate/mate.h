@@ -17,6 +17,10 @@
 
 namespace mirabel {
 
+// The table's least size: a df-pn search stores every child it looks at, and a small table
+// forgets proofs faster than the search can use them.
+constexpr std::size_t MinMateTableMegabytes = 256;
+
 // Proof and disproof numbers: 0 settles a node, Infinite is the other side of a settled one.
 constexpr std::uint32_t MateInfinite = 0x3FFFFFFF;
 constexpr int MaxMatePly = 400;   // deepest line the solver follows
@@ -52,6 +56,7 @@ struct MateProbe {
     std::uint32_t dn = 1;
     std::uint16_t length = 0;
     bool pathDependent = false;
+    bool found = false;  // some entry of the table spoke of it
 };
 
 // The solver's table: clusters of four slots, sized in MiB.
@@ -124,7 +129,8 @@ class MateSolver {
     std::unique_ptr<std::uint64_t[]> fullKeyArena_;
     std::unique_ptr<std::int8_t[]> handArena_;
     std::size_t arenaUsed_ = 0;
-    std::uint64_t budgetEnd_ = 0;  // a child proved on the side stops at this node count
+    std::uint64_t budgetEnd_ = 0;   // a child proved on the side stops at this node count
+    std::uint64_t extractEnd_ = 0;  // working out exact lengths stops at this node count
     std::uint64_t pathKeys_[MaxMatePly + 2];
     int attacker_ = 0;
     std::uint64_t salt_ = 0;
@@ -144,11 +150,13 @@ class MateSolver {
     bool TimeUp();
     int GenerateChildren(const Position& position, bool orNode, Move* out);
     bool OnPath(std::uint64_t fullKey, int ply) const;
+    void FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch);
     void Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
              std::uint32_t thdn);
     MateProbe ProbeNode(const Position& position, bool orNode) const;
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);
+    Move ProvedChoice(const Position& position, bool orNode, int ply, const Move* moves, int count);
     int ExtractLine(const Position& root, Move* line);
 };
 

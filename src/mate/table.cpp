@@ -53,6 +53,7 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand,
     for (int i = 0; i < ClusterSize; ++i) {
         const MateEntry& entry = cluster[i];
         if (entry.boardKey != boardKey) continue;
+        probe.found = true;
         const bool dependent = (entry.flags & PathDependent) != 0;
         if (entry.pn == 0 && Includes(hand, entry.hand)) {
             probe.pn = 0;
