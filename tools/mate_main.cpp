@@ -1,6 +1,7 @@
 // mirabel-mate: runs the tsume solver over a file of problems.
 //
 //   mirabel-mate [--ms T] [--hash MB] FILE
+//   mirabel-mate --split MIN MAX FILE
 //
 // One problem a line: an SFEN, optionally followed by "moves" and a known solution (its length
 // is the known mate length; "moves" alone, or nothing, for a position expected to have no mate
@@ -8,6 +9,11 @@
 // problem it prints the number, the answer, its length, the known length and the time; then a
 // summary with the median and maximum time. Each problem gets T ms (default 10000); the
 // solver's table has MB MiB (default 256) and is kept from one problem to the next.
+//
+// --split makes problems out of solutions instead: for each line with a solution of L plies
+// that replays as a mate, every position 2k plies into it whose rest has MIN to MAX plies is
+// written as "<sfen> moves <the rest of the solution>", and so is each position reached by
+// another defender's reply at 2k + 1 plies, as "<sfen>" alone (its length is not known).
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -46,14 +52,84 @@ bool ParseProblem(const std::string& line, Problem& problem) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: mirabel-mate [--ms T] [--hash MB] FILE\n");
+    std::fprintf(stderr,
+                 "usage: mirabel-mate [--ms T] [--hash MB] FILE\n"
+                 "       mirabel-mate --split MIN MAX FILE\n");
     return 2;
+}
+
+// Reads the solution of a problem line; false when a word is not a legal move.
+bool ReadSolution(const std::string& line, const Position& start, int side, Move* moves,
+                  int& length) {
+    std::istringstream words(line);
+    std::string word;
+    for (int i = 0; i < 5 && words >> word; ++i) {
+    }
+    if (word != "moves") return false;
+    Position position = start;
+    length = 0;
+    while (words >> word && length < MaxMateLine) {
+        Move move;
+        if (!ParseUsiMove(word, side, position, move)) return false;
+        MakeMove(side, position, move);
+        moves[length++] = move;
+        side = 1 - side;
+    }
+    return length > 0;
+}
+
+int Split(int low, int high, const char* path) {
+    std::ifstream file(path);
+    if (!file) return Usage();
+    NewGame();
+    std::string line;
+    Move solution[MaxMateLine];
+    MoveList replies;
+    while (std::getline(file, line)) {
+        Problem problem;
+        Position start{};
+        int side = 0, length = 0;
+        std::string error;
+        if (line.empty() || line[0] == '#' || !ParseProblem(line, problem) ||
+            !ReadSfen(problem.sfen, start, side, error) ||
+            !ReadSolution(line, start, side, solution, length) ||
+            !IsMateLine(start, side, solution, length))
+            continue;
+        Position position = start;
+        for (int ply = 0; ply < length; ply += 2) {
+            const int rest = length - ply;
+            if (rest >= low && rest <= high) {
+                std::string text = WriteSfen(position, side) + " moves";
+                for (int i = ply; i < length; ++i)
+                    text += std::string(" ") + MoveToUsi(solution[i]);
+                std::printf("%s\n", text.c_str());
+            }
+            MakeMove(side, position, solution[ply]);
+            if (ply + 1 >= length) break;
+            // The defender's other replies: each leaves a mate no longer than the rest.
+            if (rest - 2 >= low && rest - 2 <= high + 2) {
+                const int count = GenerateLegalMoves(1 - side, position, replies);
+                for (int i = 0; i < count; ++i) {
+                    if (SameMove(replies[i], solution[ply + 1])) continue;
+                    Position other = position;
+                    MakeMove(1 - side, other, replies[i]);
+                    std::printf("%s\n", WriteSfen(other, side).c_str());
+                }
+            }
+            MakeMove(1 - side, position, solution[ply + 1]);
+        }
+    }
+    return 0;
 }
 
 int Run(int argc, char** argv) {
     std::uint32_t ms = 10000;
     std::size_t hash = MinMateTableMegabytes;
     const char* path = nullptr;
+    std::int64_t low = 0, high = 0;
+    if (argc == 5 && std::string(argv[1]) == "--split" && ReadNumber(argv[2], low) &&
+        ReadNumber(argv[3], high))
+        return Split(static_cast<int>(low), static_cast<int>(high), argv[4]);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::int64_t value = 0;

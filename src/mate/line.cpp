@@ -10,8 +10,11 @@ namespace mirabel {
 
 namespace {
 
-constexpr int Unreached = 0x7FFF;                // no mate shown within the limit
-constexpr std::uint32_t SideProofBudget = 2000;  // nodes to prove a child the proof skipped
+constexpr int Unreached = 0x7FFF;  // no mate shown within the limit
+// Nodes to prove a child the proof skipped: an attacker's other check (a short mate shows
+// at once, and there may be dozens of them), a defender's reply the table lost.
+constexpr std::uint32_t CheckProofBudget = 300;
+constexpr std::uint32_t ReplyProofBudget = 5000;
 
 bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {
     for (int i = 0; i < count; ++i)
@@ -75,7 +78,7 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         if (orNode) {
             if (known < 0) continue;  // disproved
             if (result <= 1) break;   // a mate in one is the shortest there is
-            if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, SideProofBudget))
+            if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, CheckProofBudget))
                 continue;
             Move reply;
             const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
@@ -87,7 +90,7 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         }
         // The defender: every reply must be proved to lose.
         if (known < 0 ||
-            (known >= Unreached - 1 && !ProveChild(child, true, ply + 1, SideProofBudget))) {
+            (known >= Unreached - 1 && !ProveChild(child, true, ply + 1, ReplyProofBudget))) {
             complete = false;
             break;
         }

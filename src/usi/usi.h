@@ -126,12 +126,14 @@ class UsiEngine {
 
   private:
     struct SearchState;
+    struct MateState;
 
     LineWriter write_;
     CommandQueue* queue_;
     EngineOptions options_;
     int depthCap_ = 0;  // plies; 0 for none
     std::unique_ptr<SearchState> search_;
+    std::shared_ptr<MateState> mate_;  // shared: its deleter is made where the type is known
 
     SearchState& EnsureSearch();
     void ApplyHashSize();
@@ -139,6 +141,7 @@ class UsiEngine {
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);
     void HandleGo(const std::vector<std::string_view>& words);
+    void HandleGoMate(const std::vector<std::string_view>& words);  // go_mate.cpp
     void HandleSetOption(const std::vector<std::string_view>& words);
 };
 
