@@ -43,7 +43,8 @@ MateSolver::MateSolver(MateTable& table)
       moveArena_(new Move[ArenaSize + 2 * MoveListSize]),
       keyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
       fullKeyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
-      handArena_(new std::int8_t[(ArenaSize + MoveListSize) * HandSlots]) {}
+      handArena_(new std::int8_t[(ArenaSize + MoveListSize) * HandSlots]),
+      probeArena_(new MateProbe[ArenaSize + MoveListSize]) {}
 
 MateSolver::~MateSolver() = default;
 
@@ -147,6 +148,8 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
     std::uint64_t* keys = &keyArena_[arenaUsed_];
     std::uint64_t* fullKeys = &fullKeyArena_[arenaUsed_];
     std::int8_t* hands = &handArena_[arenaUsed_ * HandSlots];
+    // What the table said of each child, looked up again only for the child just searched.
+    MateProbe* probes = &probeArena_[arenaUsed_];
     arenaUsed_ += static_cast<std::size_t>(count);
     const int side = orNode ? attacker_ : 1 - attacker_;
     for (int i = 0; i < count; ++i) {
@@ -155,8 +158,15 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         keys[i] = BoardKey(child, !orNode);
         fullKeys[i] = FullKey(child, !orNode);
         std::memcpy(hands + i * HandSlots, child.hand[attacker_], HandSlots);
-        if (!table_.Probe(keys[i], child.hand[attacker_], generation_).found)
+        if (OnPath(fullKeys[i], ply + 1)) {
+            probes[i] = MateProbe{MateInfinite, 0, 0, true, true};
+            continue;
+        }
+        probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+        if (orNode && !probes[i].found) {
             FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
+            probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+        }
     }
 
     for (;;) {
@@ -172,11 +182,7 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         std::uint32_t dropFar[SquareCount];
         SquareSet dropSquares = 0;
         for (int i = 0; i < count; ++i) {
-            MateProbe probe;
-            if (OnPath(fullKeys[i], ply + 1))
-                probe = MateProbe{MateInfinite, 0, 0, true};
-            else
-                probe = table_.Probe(keys[i], hands + i * HandSlots, generation_);
+            const MateProbe& probe = probes[i];
             const std::uint32_t near = orNode ? probe.pn : probe.dn;
             const std::uint32_t far = orNode ? probe.dn : probe.pn;
             if (near < nearBest) {
@@ -240,6 +246,7 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
             Mid(child, false, ply + 1, childNear, childFar);
         else
             Mid(child, true, ply + 1, childFar, childNear);
+        probes[best] = table_.Probe(keys[best], hands + best * HandSlots, generation_);
     }
     arenaUsed_ -= static_cast<std::size_t>(count);
     const std::uint64_t work = nodes_ - startNodes;

@@ -64,8 +64,6 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         std::sort(order, order + count);
     else
         std::sort(order, order + count, [](std::uint64_t a, std::uint64_t b) { return a > b; });
-    int checker = NoSquare;
-    if (!orNode) checker = FindAttacker(side, position.board, position.kingSquare[side]);
 
     int result = orNode ? limit : -1;
     bool resultFutile = false;
@@ -97,8 +95,8 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         const bool drop = move.from < 0;
         Move answer = NoMoveRecord;
         int length = 1 + ExactLength(child, true, ply + 1, limit - 1 + (drop ? 2 : 0), answer);
-        // An interposed piece that the checker simply takes lengthens nothing.
-        const bool futile = drop && answer.from == checker && answer.to == move.to;
+        // An interposed piece that the attacker simply takes lengthens nothing.
+        const bool futile = drop && answer.from >= 0 && answer.to == move.to;
         if (futile) length -= 2;
         if (length >= limit) {
             complete = false;

@@ -128,6 +128,7 @@ class MateSolver {
     std::unique_ptr<std::uint64_t[]> keyArena_;
     std::unique_ptr<std::uint64_t[]> fullKeyArena_;
     std::unique_ptr<std::int8_t[]> handArena_;
+    std::unique_ptr<MateProbe[]> probeArena_;
     std::size_t arenaUsed_ = 0;
     std::uint64_t budgetEnd_ = 0;   // a child proved on the side stops at this node count
     std::uint64_t extractEnd_ = 0;  // working out exact lengths stops at this node count
