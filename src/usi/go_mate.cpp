@@ -104,8 +104,8 @@ void UsiEngine::HandleGoMate(const std::vector<std::string_view>& words) {
     std::string refusal;
     const std::uint32_t limit = MateTimeLimit(words, refusal);
     if (!refusal.empty()) Refuse(refusal);
-    const std::size_t megabytes = std::max<std::size_t>(
-        static_cast<std::size_t>(options_.hashMegabytes), MinMateTableMegabytes);
+    const auto hash = static_cast<std::size_t>(options_.hashMegabytes);
+    const std::size_t megabytes = depthCap_ > 0 ? hash : std::max(hash, MinMateTableMegabytes);
     if (!mate_) mate_ = std::make_shared<MateState>(megabytes);
     if (mate_->table.Megabytes() != megabytes && !mate_->table.Resize(megabytes))
         Refuse("go mate: a table of " + std::to_string(megabytes) +
@@ -113,8 +113,9 @@ void UsiEngine::HandleGoMate(const std::vector<std::string_view>& words) {
 
     MateSearchControl control(queue_, write_, limit == NoTimeLimit);
     UsiMateProgress progress(write_);
-    const MateAnswer answer =
-        mate_->solver.Solve(GamePosition, SideToMove(), MateLimits{limit, 0, &control}, &progress);
+    const MateAnswer answer = mate_->solver.Solve(
+        GamePosition, SideToMove(), MateLimits{limit, MateNodesPerCappedPly * depthCap_, &control},
+        &progress);
     std::string reply = "checkmate";
     if (answer.result == MateResult::Mate) {
         for (int i = 0; i < answer.length; ++i)

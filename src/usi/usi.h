@@ -106,6 +106,8 @@ std::string ApplySetOption(const std::vector<std::string_view>& words, EngineOpt
 using LineWriter = std::function<void(std::string_view line)>;
 void WriteStdoutLine(std::string_view line);
 
+constexpr std::uint64_t MateNodesPerCappedPly = 2000;
+
 class UsiEngine {
   public:
     // `queue`, when given, is where a running search hears "stop", "ponderhit", "isready" and
@@ -118,7 +120,8 @@ class UsiEngine {
     bool Handle(const std::string& line);
     // Tells the front end that an input line was refused for being too long.
     void RefuseOverlongLine();
-    // Caps every later search at `plies` plies, whatever "go" asks (for fuzzing and tools).
+    // Caps every later search at `plies` plies, whatever "go" asks (for fuzzing and tools), and
+    // every "go mate" at MateNodesPerCappedPly nodes a ply, with a table of just USI_Hash MiB.
     void CapSearchDepth(int plies) { depthCap_ = plies; }
 
     const Position& GamePositionNow() const;
