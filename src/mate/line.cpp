@@ -66,46 +66,60 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         std::sort(order, order + count, [](std::uint64_t a, std::uint64_t b) { return a > b; });
 
     int result = orNode ? limit : -1;
-    bool resultFutile = false;
     bool complete = true;
-    for (int k = 0; k < count && complete; ++k) {
-        const Move& move = moves[order[k] & 0xFFFF];
-        const int known = static_cast<int>(order[k] >> 16) - 1;
-        Position child = position;
-        MakeMove(side, child, move);
-        if (orNode) {
-            if (known < 0) continue;  // disproved
-            if (result <= 1) break;   // a mate in one is the shortest there is
-            if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, CheckProofBudget))
+    // The defender's futile interpositions, looked at only when he has nothing else.
+    int futileCount = 0;
+    for (int pass = 0; pass < 2 && complete; ++pass) {
+        if (pass == 1 && (orNode || result >= 0 || futileCount == 0)) break;
+        if (pass == 1) result = limit;  // all replies futile: the shortest of them
+        for (int k = 0; k < count && complete; ++k) {
+            const Move& move = moves[order[k] & 0xFFFF];
+            const int known = static_cast<int>(order[k] >> 16) - 1;
+            Position child = position;
+            MakeMove(side, child, move);
+            if (orNode) {
+                if (known < 0) continue;  // disproved
+                if (result <= 1) break;   // a mate in one is the shortest there is
+                if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, CheckProofBudget))
+                    continue;
+                Move reply;
+                const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
+                if (length < result) {
+                    result = length;
+                    best = move;
+                }
                 continue;
-            Move reply;
-            const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
-            if (length < result) {
+            }
+            // The defender: every reply must be proved to lose.
+            if (pass == 0 && (known < 0 || (known >= Unreached - 1 &&
+                                            !ProveChild(child, true, ply + 1, ReplyProofBudget)))) {
+                complete = false;
+                break;
+            }
+            const bool futile = move.from < 0 && IsFutileInterposition(child, move.to, ply + 1);
+            if (pass == 0 && futile) {
+                ++futileCount;
+                continue;
+            }
+            if (pass == 1 && !futile) continue;
+            Move answer = NoMoveRecord;
+            const int length =
+                1 + ExactLength(child, true, ply + 1, pass == 0 ? limit - 1 : result - 1, answer);
+            if (pass == 1) {
+                if (length < result) {
+                    result = length;
+                    best = move;
+                }
+                continue;
+            }
+            if (length >= limit) {
+                complete = false;
+                break;
+            }
+            if (length > result) {
                 result = length;
                 best = move;
             }
-            continue;
-        }
-        // The defender: every reply must be proved to lose.
-        if (known < 0 ||
-            (known >= Unreached - 1 && !ProveChild(child, true, ply + 1, ReplyProofBudget))) {
-            complete = false;
-            break;
-        }
-        const bool drop = move.from < 0;
-        Move answer = NoMoveRecord;
-        int length = 1 + ExactLength(child, true, ply + 1, limit - 1 + (drop ? 2 : 0), answer);
-        // An interposed piece that the attacker simply takes lengthens nothing.
-        const bool futile = drop && answer.from >= 0 && answer.to == move.to;
-        if (futile) length -= 2;
-        if (length >= limit) {
-            complete = false;
-            break;
-        }
-        if (length > result || (length == result && resultFutile && !futile)) {
-            result = length;
-            resultFutile = futile;
-            best = move;
         }
     }
     arenaUsed_ -= static_cast<std::size_t>(count);
@@ -124,6 +138,38 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         entry->bestPromote = best.promote;
     }
     return result;
+}
+
+// Whether the defender's drop on `square` (made in `position`, the attacker to move) is a
+// futile interposition: the attacker captures the piece there and mates even without it in
+// hand, so that it changed nothing.
+bool MateSolver::IsFutileInterposition(const Position& position, int square, int ply) {
+    if (arenaUsed_ + MoveListSize > ArenaSize) return false;
+    Move* checks = &moveArena_[arenaUsed_];
+    const int count = GenerateChildren(position, true, checks);
+    arenaUsed_ += static_cast<std::size_t>(count);
+    bool futile = false;
+    for (int i = 0; i < count && !futile; ++i) {
+        if (checks[i].to != square || checks[i].from < 0) continue;
+        Position without = position;
+        const int slot = HandSlot[AbsCode(position.board[square])];
+        MakeMove(attacker_, without, checks[i]);
+        // The captured piece goes back to the defender's hand.
+        const int defender = 1 - attacker_;
+        auto& mine = without.hand[attacker_][slot];
+        auto& theirs = without.hand[defender][slot];
+        without.hashKey ^= CellKey(HandCell(attacker_, slot), mine) ^
+                           CellKey(HandCell(attacker_, slot), mine - 1) ^
+                           CellKey(HandCell(defender, slot), theirs) ^
+                           CellKey(HandCell(defender, slot), theirs + 1);
+        --mine;
+        ++theirs;
+        pathKeys_[ply + 1] = FullKey(without, false);
+        futile = ProbeNode(without, false).pn == 0 ||
+                 ProveChild(without, false, ply + 1, CheckProofBudget);
+    }
+    arenaUsed_ -= static_cast<std::size_t>(count);
+    return futile;
 }
 
 // The attacker's check with the shortest proof, or the defender's reply with the longest,
@@ -175,7 +221,7 @@ int MateSolver::ExtractLine(const Position& root, Move* line) {
         }
         // The proof's own line; where the table lost it, the node is proved again on a small
         // budget that a stop does not cut.
-        chosen = ProvedChoice(position, orNode, length, moves, count);
+        if (chosen.from == NoMove) chosen = ProvedChoice(position, orNode, length, moves, count);
         if (chosen.from == NoMove) {
             const bool wasStopped = stopped_;
             const std::uint64_t savedLimit = nodeLimit_;

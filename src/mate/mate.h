@@ -157,6 +157,7 @@ class MateSolver {
     MateProbe ProbeNode(const Position& position, bool orNode) const;
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);
+    bool IsFutileInterposition(const Position& position, int square, int ply);
     Move ProvedChoice(const Position& position, bool orNode, int ply, const Move* moves, int count);
     int ExtractLine(const Position& root, Move* line);
 };
