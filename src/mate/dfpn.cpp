@@ -235,7 +235,7 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         const std::uint32_t childNear =
             std::min(nearThreshold, nearSecond >= MateInfinite - 1
                                         ? MateInfinite - 1
-                                        : std::max(nearSecond + 1, nearSecond + nearSecond / 4));
+                                        : std::max(nearSecond + 1, nearSecond + nearSecond / 2));
         const std::uint32_t childFar = farThreshold >= MateInfinite - 1
                                            ? MateInfinite - 1
                                            : AddNumbers(farThreshold - farSum, bestFar);
