@@ -2,6 +2,7 @@
 //
 //   mirabel-mate [--ms T] [--hash MB] FILE
 //   mirabel-mate --split MIN MAX FILE
+//   mirabel-mate --sfen FILE
 //
 // One problem a line: an SFEN, optionally followed by "moves" and a known solution (its length
 // is the known mate length; "moves" alone, or nothing, for a position expected to have no mate
@@ -14,6 +15,10 @@
 // that replays as a mate, every position 2k plies into it whose rest has MIN to MAX plies is
 // written as "<sfen> moves <the rest of the solution>", and so is each position reached by
 // another defender's reply at 2k + 1 plies, as "<sfen>" alone (its length is not known).
+//
+// --sfen reads lines in the form of a "position" command's arguments ("startpos moves ...",
+// "sfen ... moves ...") and writes the SFEN of each position reached, to make problems of
+// positions from games.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -54,7 +59,8 @@ bool ParseProblem(const std::string& line, Problem& problem) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: mirabel-mate [--ms T] [--hash MB] FILE\n"
-                 "       mirabel-mate --split MIN MAX FILE\n");
+                 "       mirabel-mate --split MIN MAX FILE\n"
+                 "       mirabel-mate --sfen FILE\n");
     return 2;
 }
 
@@ -76,6 +82,20 @@ bool ReadSolution(const std::string& line, const Position& start, int side, Move
         side = 1 - side;
     }
     return length > 0;
+}
+
+int WriteSfens(const char* path) {
+    std::ifstream file(path);
+    if (!file) return Usage();
+    NewGame();
+    std::string line;
+    while (std::getline(file, line)) {
+        const std::string command = "position " + line;
+        const PositionOutcome outcome = ReadPositionCommand(SplitWords(command));
+        if (outcome.accepted && outcome.refusal.empty())
+            std::printf("%s\n", WriteSfen(outcome.position, outcome.side).c_str());
+    }
+    return 0;
 }
 
 int Split(int low, int high, const char* path) {
@@ -130,6 +150,7 @@ int Run(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--split" && ReadNumber(argv[2], low) &&
         ReadNumber(argv[3], high))
         return Split(static_cast<int>(low), static_cast<int>(high), argv[4]);
+    if (argc == 3 && std::string(argv[1]) == "--sfen") return WriteSfens(argv[2]);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::int64_t value = 0;

@@ -2,6 +2,8 @@
 // sharing of proofs across hands, and the limits that end a solve.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,40 @@ TEST(MateSolver, TheReplayRefusesWhatIsNotAMate) {
     const Move side4[] = {DropMove(Gold, 12), BoardMove(4, 3, -King, 0)};
     EXPECT_FALSE(IsMateLine(gold, 0, side4, 1));
     EXPECT_FALSE(IsMateLine(gold, 0, side4, 2));
+}
+
+// The repository's small set: every mate at its known length, every no-mate position proved.
+TEST(MateSolver, TheSmallSetIsSolvedAtTheKnownLengths) {
+    Tables tables;
+    std::ifstream file(std::string(MIRABEL_SOURCE_DIR) + "/tests/mate/data/short.txt");
+#ifdef _WIN32
+    if (!file) GTEST_SKIP() << "the data file is out of this system's reach";
+#endif
+    ASSERT_TRUE(file);
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int problems = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        std::string sfen, word;
+        for (int i = 0; i < 4 && words >> word; ++i) sfen += word + " ";
+        int known = 0;
+        words >> word;
+        if (word == "moves")
+            while (words >> word) ++known;
+        int side = 0;
+        const Position position = Read(sfen, side);
+        const MateAnswer answer = solver.Solve(position, side, MateLimits{30000, 0, nullptr});
+        ++problems;
+        if (known == 0) {
+            EXPECT_EQ(answer.result, MateResult::NoMate) << sfen;
+            continue;
+        }
+        ExpectMate(position, side, answer, sfen);
+        EXPECT_EQ(answer.length, known) << sfen << ": " << LineText(answer);
+    }
+    EXPECT_GE(problems, 50);
 }
 
 TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
