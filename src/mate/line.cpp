@@ -37,7 +37,8 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
     const std::int8_t* hand = position.hand[attacker_];
     if (const MateEntry* entry = table_.Find(key, hand);
         entry != nullptr && entry->exact != NoLength) {
-        best = Move{entry->bestFrom, entry->bestTo, 0, entry->bestPromote, 0, 0};
+        const auto promote = static_cast<std::uint8_t>((entry->flags & BestPromotes) != 0);
+        best = Move{entry->bestFrom, entry->bestTo, 0, promote, 0, 0};
         return entry->exact < limit ? entry->exact : Unreached;
     }
     if (arenaUsed_ + MoveListSize > ArenaSize) return Unreached;
@@ -135,7 +136,8 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
         entry->exact = static_cast<std::uint16_t>(result);
         entry->bestFrom = best.from;
         entry->bestTo = best.to;
-        entry->bestPromote = best.promote;
+        entry->flags = static_cast<std::uint8_t>((entry->flags & ~BestPromotes) |
+                                                 (best.promote ? BestPromotes : 0));
     }
     return result;
 }

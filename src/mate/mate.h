@@ -33,22 +33,21 @@ struct MateEntry {
     std::uint64_t boardKey;  // 0 for an empty slot
     std::uint32_t pn;
     std::uint32_t dn;
-    std::uint32_t work;  // nodes searched below it: the larger subtree is kept
     std::int8_t hand[HandSlots];
-    std::uint8_t flags;    // PathDependent
+    std::uint8_t flags;    // PathDependent, BestPromotes, and the solve's generation above them
     std::uint16_t length;  // plies to mate along the proof found (proved entries)
     std::uint16_t exact;   // the true mate length once worked out, else NoLength
+    std::uint16_t work;    // nodes searched below it, at most 65535: the larger is kept
     std::int8_t bestFrom;  // the first move of the exact line
     std::int8_t bestTo;
-    std::uint8_t bestPromote;
-    std::uint8_t generation;  // the solve that stored a path-dependent disproof
-    std::uint8_t unused[2];
 };
 static_assert(std::is_trivially_copyable_v<MateEntry>);
-static_assert(sizeof(MateEntry) == 40);
+static_assert(sizeof(MateEntry) == 32);
 
 // A disproof that rests on a repetition along the path it was found on.
 constexpr std::uint8_t PathDependent = 1;
+constexpr std::uint8_t BestPromotes = 2;
+constexpr int GenerationShift = 2;  // a path-dependent disproof holds in its own solve only
 
 // What a look-up tells of a position.
 struct MateProbe {
@@ -77,7 +76,10 @@ class MateTable {
 
   private:
     static constexpr int ClusterSize = 4;
-    std::unique_ptr<MateEntry[]> slots_;
+    struct FreeSlots {
+        void operator()(MateEntry* slots) const;
+    };
+    std::unique_ptr<MateEntry[], FreeSlots> slots_;
     std::size_t clusterMask_ = 0;
     std::size_t megabytes_ = 0;
     MateEntry* Cluster(std::uint64_t boardKey) const {
