@@ -107,14 +107,16 @@ TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
     EXPECT_EQ(engine.Lines(169), UsiReply + UsiReply + "readyok\n" + replies + Unknown("u") +
                                      Unknown("usin") + Unknown("quitter") + Unknown("gox") +
                                      Unknown("\\x00") + Unknown("isrea"));
-    EXPECT_EQ(engine.Lines(6),
+    EXPECT_EQ(engine.Lines(4),
               "info string position refused: expected startpos or sfen after position\n"
               "info string position refused: expected moves, not \"7g7f\"\n"
               "info string position refused, the previous position is kept: the side not to move "
               "is in check\n"
-              "info string move 3 \"9z9z\" is not legal here; the moves before it are played\n"
-              "checkmate notimplemented\n"
-              "readyok\n");
+              "info string move 3 \"9z9z\" is not legal here; the moves before it are played\n");
+    // The mate search has no check to try; "isready" may be answered during it or after it.
+    const std::string last = engine.Lines(2);
+    EXPECT_TRUE(last == "checkmate nomate\nreadyok\n" || last == "readyok\ncheckmate nomate\n")
+        << last;
     EndSession(engine);
 }
 
