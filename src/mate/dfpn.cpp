@@ -116,7 +116,7 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
                 ++weight;
             }
         }
-        result = MateProbe{static_cast<std::uint32_t>(std::min(weight, 8)), 1, 0, false, true};
+        result = MateProbe{static_cast<std::uint32_t>(std::min(weight, 64)), 1, 0, false, true};
     }
     table_.Store(key, child.hand[attacker_], result, 0, generation_);
 }
