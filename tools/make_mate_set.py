@@ -17,8 +17,15 @@
    length is an upper bound that our own solver then meets or beats). A candidate no-mate
    position is kept when the peer answers nomate.
 
-OUT_DIR receives candidates.txt, peer.txt (the peer's answers, with times) and set.txt (the
-set, one problem a line, as mirabel-mate reads it).
+5. mirabel-mate solves set.txt (10 s a problem). confirmed.txt keeps the problems whose known
+   length two sources give alike: the cut solutions (published solution and peer), the other
+   replies' positions where our solver's length is the peer's (the peer does not look for the
+   shortest mate: where our line is shorter, only one source vouches for it), and the no-mate
+   positions both solvers answer nomate.
+
+OUT_DIR receives candidates.txt, peer.txt (the peer's answers, with times), set.txt (the
+peer-confirmed set, one problem a line, as mirabel-mate reads it), mirabel.txt and
+confirmed.txt. An existing peer.txt is reused (the peer's run takes about half an hour).
 """
 import os
 import random
@@ -105,6 +112,24 @@ def main():
         f.write("\n".join(kept) + "\n")
     print("candidates %d (cuts %d, other replies %d, emptied hands %d), kept %d"
           % (len(candidates), len(cuts), len(others), len(empties), len(kept)))
+
+    ours = subprocess.run([mate, "--ms", "10000", os.path.join(out, "set.txt")],
+                          capture_output=True, text=True).stdout
+    with open(os.path.join(out, "mirabel.txt"), "w") as f:
+        f.write(ours)
+    answers = [line.split() for line in ours.splitlines() if line[:1].isdigit()]
+    cut_lines = set(cuts)
+    confirmed = []
+    for line, answer in zip(kept, answers):
+        length, known = int(answer[2]), int(answer[4])
+        if line.endswith("nomate"):
+            if answer[-1] == "nomate":
+                confirmed.append(line)
+        elif line in cut_lines or length == known:
+            confirmed.append(line)
+    with open(os.path.join(out, "confirmed.txt"), "w") as f:
+        f.write("\n".join(confirmed) + "\n")
+    print("confirmed by two sources %d" % len(confirmed))
 
 
 if __name__ == "__main__":
