@@ -234,7 +234,8 @@ int MateSolver::ExtractLine(const Position& root, Move* line) {
                 MakeMove(side, child, moves[i]);
                 if (OnPath(FullKey(child, !orNode), length + 1)) continue;
                 pathKeys_[length + 1] = FullKey(child, !orNode);
-                if (ProveChild(child, !orNode, length + 1, 20000) && orNode) break;
+                if (ProveChild(child, !orNode, length + 1, wasStopped ? 2000 : 20000) && orNode)
+                    break;
             }
             nodeLimit_ = savedLimit;
             stopped_ = wasStopped;

@@ -76,10 +76,11 @@ class MateTable {
 
   private:
     static constexpr int ClusterSize = 4;
-    struct FreeSlots {
-        void operator()(MateEntry* slots) const;
+    struct FreeMemory {
+        void operator()(void* memory) const;
     };
-    std::unique_ptr<MateEntry[], FreeSlots> slots_;
+    std::unique_ptr<void, FreeMemory> memory_;  // zeroed by the system, slots_ within it
+    MateEntry* slots_ = nullptr;
     std::size_t clusterMask_ = 0;
     std::size_t megabytes_ = 0;
     MateEntry* Cluster(std::uint64_t boardKey) const {

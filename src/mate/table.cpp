@@ -8,9 +8,6 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-#if defined(_WIN32)
-#include <malloc.h>
-#endif
 
 #include "mate/mate.h"
 
@@ -33,31 +30,16 @@ bool SameHand(const std::int8_t* a, const std::int8_t* b) {
 
 namespace {
 
-// The table's memory in 2 MiB aligned blocks: on Linux the kernel may back it with huge pages,
-// which spares the solver a page-table walk at nearly every look-up.
+// The table's memory comes zeroed from the system, which gives a large block as untouched
+// pages: a new table costs nothing until it is used. Its slots start at a 2 MiB boundary, so
+// that on Linux the kernel may back them with huge pages, which spares the solver a page-table
+// walk at nearly every look-up.
 constexpr std::size_t HugePage = std::size_t{2} << 20;
-
-MateEntry* AllocateSlots(std::size_t count) {
-    const std::size_t bytes = (count * sizeof(MateEntry) + HugePage - 1) / HugePage * HugePage;
-#if defined(_WIN32)
-    void* memory = _aligned_malloc(bytes, HugePage);
-#else
-    void* memory = std::aligned_alloc(HugePage, bytes);
-#endif
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (memory != nullptr) madvise(memory, bytes, MADV_HUGEPAGE);
-#endif
-    return static_cast<MateEntry*>(memory);
-}
 
 }  // namespace
 
-void MateTable::FreeSlots::operator()(MateEntry* slots) const {
-#if defined(_WIN32)
-    _aligned_free(slots);
-#else
-    std::free(slots);
-#endif
+void MateTable::FreeMemory::operator()(void* memory) const {
+    std::free(memory);
 }
 
 MateTable::MateTable(std::size_t megabytes) {
@@ -69,17 +51,23 @@ bool MateTable::Resize(std::size_t megabytes) {
     const std::size_t bytes = megabytes << 20;
     std::size_t clusters = 1;
     while (clusters * 2 * ClusterSize * sizeof(MateEntry) <= bytes) clusters *= 2;
-    std::unique_ptr<MateEntry[], FreeSlots> slots(AllocateSlots(clusters * ClusterSize));
-    if (!slots) return false;
-    slots_ = std::move(slots);
+    const std::size_t size = clusters * ClusterSize * sizeof(MateEntry);
+    std::unique_ptr<void, FreeMemory> memory(std::calloc(size + HugePage, 1));
+    if (!memory) return false;
+    const auto address = reinterpret_cast<std::uintptr_t>(memory.get());
+    const std::uintptr_t aligned = (address + HugePage - 1) & ~(HugePage - 1);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    memory_ = std::move(memory);
+    slots_ = reinterpret_cast<MateEntry*>(aligned);
     clusterMask_ = clusters - 1;
     megabytes_ = megabytes;
-    Clear();
     return true;
 }
 
 void MateTable::Clear() {
-    std::memset(static_cast<void*>(slots_.get()), 0,
+    std::memset(static_cast<void*>(slots_), 0,
                 (clusterMask_ + 1) * ClusterSize * sizeof(MateEntry));
 }
 
