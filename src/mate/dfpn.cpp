@@ -12,7 +12,7 @@ namespace mirabel {
 namespace {
 
 constexpr std::uint64_t AndNodeTag = 0x9E3779B97F4A7C15ULL;
-constexpr std::uint32_t ClockInterval = 1024;
+constexpr std::uint32_t ClockInterval = 32;  // nodes between clock readings: about 0.1 ms
 
 std::uint32_t AddNumbers(std::uint32_t a, std::uint32_t b) {
     if (a >= MateInfinite || b >= MateInfinite) return MateInfinite;
