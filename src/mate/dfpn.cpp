@@ -12,7 +12,7 @@ namespace mirabel {
 namespace {
 
 constexpr std::uint64_t AndNodeTag = 0x9E3779B97F4A7C15ULL;
-constexpr std::uint32_t ClockInterval = 32;  // nodes between clock readings: about 0.1 ms
+constexpr std::uint32_t ClockInterval = 1;  // nodes between clock readings: every node
 
 std::uint32_t AddNumbers(std::uint32_t a, std::uint32_t b) {
     if (a >= MateInfinite || b >= MateInfinite) return MateInfinite;
@@ -287,8 +287,10 @@ MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimit
     extractEnd_ = ~std::uint64_t{0};
     pathKeys_[0] = FullKey(root, true);
 
+    // The root is expanded at least once, whatever the clock or the front end say: a position
+    // without a check, or with a mate in one, is answered at any limit.
     MateProbe probe = ProbeNode(root, true);
-    while (probe.pn != 0 && probe.dn != 0 && !TimeUp()) {
+    for (bool first = true; probe.pn != 0 && probe.dn != 0 && (first || !TimeUp()); first = false) {
         Mid(root, true, 0, MateInfinite - 1, MateInfinite - 1);
         probe = ProbeNode(root, true);
     }

@@ -103,7 +103,7 @@ TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
                 burst + "u\nusin\nquitter\ngox\n" + '\0' + "\nisrea\n" +
                 "position startposition moves 7g7f\nposition startpos 7g7f\n"
                 "position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1\n"
-                "position startpos moves 7g7f 3c3d 9z9z\ngo mate 1\nisready\n");
+                "position startpos moves 7g7f 3c3d 9z9z\ngo mate 10000\nisready\n");
     EXPECT_EQ(engine.Lines(169), UsiReply + UsiReply + "readyok\n" + replies + Unknown("u") +
                                      Unknown("usin") + Unknown("quitter") + Unknown("gox") +
                                      Unknown("\\x00") + Unknown("isrea"));
@@ -113,7 +113,8 @@ TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
               "info string position refused, the previous position is kept: the side not to move "
               "is in check\n"
               "info string move 3 \"9z9z\" is not legal here; the moves before it are played\n");
-    // The mate search has no check to try; "isready" may be answered during it or after it.
+    // A mate search that proves quickly there is none; "isready" may be answered during it or
+    // after it.
     const std::string last = engine.Lines(2);
     EXPECT_TRUE(last == "checkmate nomate\nreadyok\n" || last == "readyok\ncheckmate nomate\n")
         << last;
