@@ -100,6 +100,7 @@ int InterpositionStep(int checkerKind, int lo, int hi) {
 int GenerateEvasions(int side, Position& position, Move* out) {
     PieceCode* board = position.board;
     const int ksq = position.kingSquare[side];
+    if (ksq == NoSquare) return 0;
     const Occupancy occupancy = OccupancyOf(board);
     const int csq = FindAttacker(side, board, ksq, occupancy);
     if (csq == NoSquare) return 0;

@@ -6,6 +6,7 @@ namespace mirabel {
 bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool wasInCheck) {
     if (move.from < 0) return false;
     const int k = after.kingSquare[side];
+    if (k == NoSquare) return false;
     // Not in check before, and not a king move: only the line the piece left can open.
     if (!wasInCheck && k != move.to)
         return OpensLineToKing(side, after.board, k, move.from, move.to);
@@ -31,6 +32,7 @@ bool AlreadyListed(const Move* moves, int count, const Move& move) {
 bool IsLegal(int side, const Position& position, const Move& move, bool inCheck) {
     if (move.from >= 0) {
         const int k = position.kingSquare[side];
+        if (k == NoSquare) return true;
         if (!inCheck && move.from != k)
             return !OpensLineToKing(side, position.board, k, move.from, move.to);
         Position after = position;

@@ -51,9 +51,10 @@ inline Move DropMove(int kind, int to) {
     return Move{static_cast<std::int8_t>(-kind), static_cast<std::int8_t>(to), 0, 0, 0, 0};
 }
 
-// Whether `side`'s king is attacked.
+// Whether `side`'s king is attacked (never, for a side without a king).
 inline bool InCheckNow(int side, const Position& position) {
-    return FindAttacker(side, position.board, position.kingSquare[side]) != NoSquare;
+    const int k = position.kingSquare[side];
+    return k != NoSquare && FindAttacker(side, position.board, k) != NoSquare;
 }
 
 // The list the search walks at a node: evasions when `side` is in check, else every move;

@@ -224,6 +224,7 @@ bool OpensLineToKing(int side, const PieceCode* board, int kingSquare, int from,
 bool GivesCheck(int side, Position& position, const Move& move) {
     PieceCode* board = position.board;
     const int k = position.kingSquare[1 - side];
+    if (k == NoSquare) return false;
     const int to = move.to;
     int kind;
     if (move.from >= 0) {

@@ -69,6 +69,7 @@ void UseKeySet(Position& position, KeySet keySet) {
 }
 
 void FindKingSquares(Position& position) {
+    position.kingSquare[0] = position.kingSquare[1] = NoSquare;  // a tsume's attacker has none
     for (int sq = 0; sq < SquareCount; ++sq) {
         if (position.board[sq] == King) position.kingSquare[0] = static_cast<Square>(sq);
         if (position.board[sq] == -King) position.kingSquare[1] = static_cast<Square>(sq);

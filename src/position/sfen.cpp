@@ -119,7 +119,9 @@ bool CheckPieces(const Position& p, std::string& error) {
     for (int side = 0; side < 2; ++side)
         for (int slot = 0; slot < HandSlots; ++slot) counts[slot + 1] += p.hand[side][slot];
     if (TwoPawnsOnAFile(p)) return error = "two unpromoted pawns of one side on one file", false;
-    if (kings[0] != 1 || kings[1] != 1) return error = "each side needs exactly one king", false;
+    // A tsume gives the attacker no king; one side at least has its king, and none has two.
+    if (kings[0] > 1 || kings[1] > 1) return error = "a side has more than one king", false;
+    if (kings[0] + kings[1] == 0) return error = "neither side has a king", false;
     for (int kind = 1; kind <= 7; ++kind)
         if (counts[kind] > PiecesInGame[kind])
             return error = std::string("too many pieces of kind ") + PieceLetters[kind], false;
@@ -155,7 +157,8 @@ bool ReadSfen(const std::string& sfen, Position& position, int& side, int& moveN
     FindKingSquares(p);
     const int toMove = fields[1] == "b" ? 0 : 1;
     // Only an illegal move could have left the side that just moved in check.
-    if (FindAttacker(1 - toMove, p.board, p.kingSquare[1 - toMove]) != NoSquare)
+    const int waitingKing = p.kingSquare[1 - toMove];
+    if (waitingKing != NoSquare && FindAttacker(1 - toMove, p.board, waitingKing) != NoSquare)
         return error = "the side not to move is in check", false;
     ComputeHashKey(p);
     position = p;

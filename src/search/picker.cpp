@@ -18,7 +18,9 @@ constexpr int AttackMapFromMoves = 8;
 // What a node's first scoring pass learns besides the pending marks: the best score worked
 // out, and the highest scores the pending moves could reach.
 struct MovePicker::FirstPass {
-    explicit FirstPass(int king) : enemyKing(king), kingNeighbours(NeighbourWindow[king]) {}
+    // A side may have no king (a tsume position): nothing is then next to it.
+    explicit FirstPass(int king)
+        : enemyKing(king), kingNeighbours(king != NoSquare ? NeighbourWindow[king] : 0) {}
 
     // The opponent's king and the window of its neighbours (see WindowAround).
     int enemyKing;

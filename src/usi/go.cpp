@@ -286,11 +286,7 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
     std::string refusal;
     const GoLimits limits = ReadGoCommand(words, refusal);
     if (!refusal.empty()) Refuse(refusal);
-    if (limits.mate) {
-        // There is no mate search; saying so keeps the front end from waiting for ever.
-        write_("checkmate notimplemented");
-        return;
-    }
+    if (limits.mate) return HandleGoMate(words);
     SearchState& state = EnsureSearch();
     const int side = SideToMove();
     const std::uint32_t delay = static_cast<std::uint32_t>(options_.networkDelay);

@@ -110,6 +110,9 @@ void WriteStdoutLine(std::string_view line);
 // one of their own, so that budgets and commands during a search need no waiting.
 using UsiClock = std::function<std::uint32_t()>;
 
+// The nodes a ply of a capped engine's mate search may take (see CapSearchDepth).
+constexpr std::uint64_t MateNodesPerCappedPly = 2000;
+
 class UsiEngine {
   public:
     // `queue`, when given, is where a running search hears "stop", "ponderhit", "isready" and
@@ -123,7 +126,8 @@ class UsiEngine {
     bool Handle(const std::string& line);
     // Tells the front end that an input line was refused for being too long.
     void RefuseOverlongLine();
-    // Caps every later search at `plies` plies, whatever "go" asks (for fuzzing and tools).
+    // Caps every later search at `plies` plies, whatever "go" asks (for fuzzing and tools), and
+    // every "go mate" at MateNodesPerCappedPly nodes a ply, with a table of just USI_Hash MiB.
     void CapSearchDepth(int plies) { depthCap_ = plies; }
 
     const Position& GamePositionNow() const;
@@ -131,6 +135,7 @@ class UsiEngine {
 
   private:
     struct SearchState;
+    struct MateState;
 
     LineWriter write_;
     CommandQueue* queue_;
@@ -141,6 +146,7 @@ class UsiEngine {
     Position position_{};
     int side_ = 0;
     std::unique_ptr<SearchState> search_;
+    std::shared_ptr<MateState> mate_;  // shared: its deleter is made where the type is known
 
     SearchState& EnsureSearch();
     void StartNewGame();
@@ -149,6 +155,7 @@ class UsiEngine {
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);
     void HandleGo(const std::vector<std::string_view>& words);
+    void HandleGoMate(const std::vector<std::string_view>& words);  // go_mate.cpp
     void HandleSetOption(const std::vector<std::string_view>& words);
 };
 

@@ -213,7 +213,7 @@ TEST(Sfen, ReadsWhatItWritesAndRefusesMalformedOrImpossiblePositions) {
              "4k4/9/9/9/9/9/9/9/4K4 b 1234567890P 1",
              "4k4/9/9/9/9/9/9/9/4K4 b 10P9p 1",  // nineteen pawns
              "4k4/9/9/9/9/9/9/9/4K4 b - 99999999999",
-             "9/9/9/9/9/9/9/9/4K4 b - 1",       // a king missing
+             "9/9/9/9/9/9/9/9/9 b - 1",         // no king at all
              "4k4/9/9/9/9/9/9/9/3KK4 b - 1",    // two kings of a side
              "+r3k4/9/9/9/9/9/9/9/4K4 b 2R 1",  // three rooks, the dragon counted as one
              "4k4/N8/9/9/9/9/9/9/4K4 b - 1",    // a knight that can never move

@@ -1,0 +1,308 @@
+// The df-pn search: OR nodes (the attacker to move) try every legal check, AND nodes (the
+// defender to move) every legal reply; proof and disproof numbers with thresholds, children
+// looked up in the table, a repetition counted against the attacker and never stored as if
+// it did not depend on the path.
+#include <algorithm>
+#include <cstring>
+
+#include "mate/mate.h"
+
+namespace mirabel {
+
+namespace {
+
+constexpr std::uint64_t AndNodeTag = 0x9E3779B97F4A7C15ULL;
+constexpr std::uint32_t ClockInterval = 1;  // nodes between clock readings: every node
+
+std::uint32_t AddNumbers(std::uint32_t a, std::uint32_t b) {
+    if (a >= MateInfinite || b >= MateInfinite) return MateInfinite;
+    return std::min<std::uint32_t>(a + b, MateInfinite - 1);
+}
+
+// The per-kind piece totals of the position and the attacker, folded into every key: the
+// defender's hand follows from the board and the attacker's hand only for one such total.
+std::uint64_t RootSalt(const Position& root, int attacker) {
+    int totals[HandSlots + 1] = {};
+    for (int sq = 0; sq < SquareCount; ++sq) {
+        const int slot = HandSlot[AbsCode(root.board[sq])];
+        if (slot >= 0) ++totals[slot];
+    }
+    for (int side = 0; side < 2; ++side)
+        for (int slot = 0; slot < HandSlots; ++slot) totals[slot] += root.hand[side][slot];
+    totals[HandSlots] = attacker;
+    std::uint64_t salt = 0x2545F4914F6CDD1DULL;
+    for (const int total : totals)
+        salt = (salt ^ static_cast<std::uint64_t>(total)) * 0x100000001B3ULL;
+    return salt;
+}
+
+}  // namespace
+
+MateSolver::MateSolver(MateTable& table)
+    : table_(table),
+      moveArena_(new Move[ArenaSize + 2 * MoveListSize]),
+      keyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
+      fullKeyArena_(new std::uint64_t[ArenaSize + MoveListSize]),
+      handArena_(new std::int8_t[(ArenaSize + MoveListSize) * HandSlots]),
+      probeArena_(new MateProbe[ArenaSize + MoveListSize]) {}
+
+MateSolver::~MateSolver() = default;
+
+std::uint64_t MateSolver::FullKey(const Position& position, bool orNode) const {
+    return position.hashKey ^ (orNode ? 0 : AndNodeTag);
+}
+
+std::uint64_t MateSolver::BoardKey(const Position& position, bool orNode) const {
+    std::uint64_t key = FullKey(position, orNode) ^ salt_;
+    for (int side = 0; side < 2; ++side)
+        for (int slot = 0; slot < HandSlots; ++slot)
+            key ^= CellKey(position.keySet, HandCell(side, slot), position.hand[side][slot]);
+    return key | 1;  // never 0, the empty slot's key
+}
+
+bool MateSolver::TimeUp() {
+    if (stopped_) return true;
+    if (nodeLimit_ != 0 && nodes_ >= nodeLimit_) return stopped_ = true;
+    if (--untilClock_ > 0) return false;
+    untilClock_ = ClockInterval;
+    const std::uint32_t elapsed = TickCount() - startTick_;
+    if (progress_ != nullptr && elapsed >= lastReportMs_ + 1000) {
+        lastReportMs_ = elapsed;
+        progress_->Report(nodes_, elapsed);
+    }
+    TimeLimits limits{timeLimitMs_, timeLimitMs_};
+    if (control_ != nullptr && !control_->KeepSearching(elapsed, limits)) stopped_ = true;
+    if (elapsed > timeLimitMs_) stopped_ = true;
+    return stopped_;
+}
+
+int MateSolver::GenerateChildren(const Position& position, bool orNode, Move* out) {
+    const int side = orNode ? attacker_ : 1 - attacker_;
+    const int count = GenerateLegalMoves(side, position, out);
+    if (!orNode) return count;
+    Position probe = position;
+    int checks = 0;
+    for (int i = 0; i < count; ++i)
+        if (GivesCheck(side, probe, out[i])) out[checks++] = out[i];
+    return checks;
+}
+
+bool MateSolver::OnPath(std::uint64_t fullKey, int ply) const {
+    for (int earlier = ply - 2; earlier >= 0; earlier -= 2)
+        if (pathKeys_[earlier] == fullKey) return true;
+    return false;
+}
+
+// A child seen for the first time gets numbers from its own moves: a defender without a
+// reply is mated and an attacker without a check fails at once; otherwise the more replies
+// the defender has the harder the proof (interpositions on one square counted once), the
+// more checks the attacker has the harder the disproof.
+void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch) {
+    const int count = GenerateChildren(child, orNode, scratch);
+    MateProbe result;
+    if (count == 0) {
+        result = orNode ? MateProbe{MateInfinite, 0, 0, false, true}
+                        : MateProbe{0, MateInfinite, 0, false, true};
+    } else if (orNode) {
+        result = MateProbe{1, static_cast<std::uint32_t>(std::min(count, 8)), 0, false, true};
+    } else {
+        SquareSet dropSquares = 0;
+        int weight = 0;
+        for (int i = 0; i < count; ++i) {
+            if (scratch[i].from >= 0) {
+                ++weight;
+            } else if (!Contains(dropSquares, scratch[i].to)) {
+                dropSquares |= SquareBit(scratch[i].to);
+                ++weight;
+            }
+        }
+        result = MateProbe{static_cast<std::uint32_t>(std::min(weight, 64)), 1, 0, false, true};
+    }
+    table_.Store(key, child.hand[attacker_], result, 0, generation_);
+}
+
+MateProbe MateSolver::ProbeNode(const Position& position, bool orNode) const {
+    return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_);
+}
+
+void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
+                     std::uint32_t thdn) {
+    const std::uint64_t startNodes = nodes_++;
+    const std::uint64_t key = BoardKey(position, orNode);
+    const std::int8_t* hand = position.hand[attacker_];
+    MateProbe result;
+    if (ply >= MaxMatePly || arenaUsed_ + MoveListSize > ArenaSize) {
+        // Too deep to follow: no mate along this path, which says nothing of other paths.
+        result = MateProbe{MateInfinite, 0, 0, true};
+        table_.Store(key, hand, result, 1, generation_);
+        return;
+    }
+    Move* moves = &moveArena_[arenaUsed_];
+    const int count = GenerateChildren(position, orNode, moves);
+    if (count == 0) {
+        result =
+            orNode ? MateProbe{MateInfinite, 0, 0, false} : MateProbe{0, MateInfinite, 0, false};
+        table_.Store(key, hand, result, 1, generation_);
+        return;
+    }
+    std::uint64_t* keys = &keyArena_[arenaUsed_];
+    std::uint64_t* fullKeys = &fullKeyArena_[arenaUsed_];
+    std::int8_t* hands = &handArena_[arenaUsed_ * HandSlots];
+    // What the table said of each child, looked up again only for the child just searched.
+    MateProbe* probes = &probeArena_[arenaUsed_];
+    arenaUsed_ += static_cast<std::size_t>(count);
+    const int side = orNode ? attacker_ : 1 - attacker_;
+    for (int i = 0; i < count; ++i) {
+        Position child = position;
+        MakeMove(side, child, moves[i]);
+        keys[i] = BoardKey(child, !orNode);
+        fullKeys[i] = FullKey(child, !orNode);
+        std::memcpy(hands + i * HandSlots, child.hand[attacker_], HandSlots);
+        if (OnPath(fullKeys[i], ply + 1)) {
+            probes[i] = MateProbe{MateInfinite, 0, 0, true, true};
+            continue;
+        }
+        probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+        if (orNode && !probes[i].found) {
+            FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
+            probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+        }
+    }
+
+    for (;;) {
+        // Gather the children: OR takes the smallest proof number and sums the disproof
+        // numbers, AND the other way round. `near` is the number minimised, `far` the summed.
+        std::uint32_t nearBest = MateInfinite, nearSecond = MateInfinite, farSum = 0;
+        std::uint32_t bestFar = 0;
+        int best = 0;
+        std::uint16_t settledLength = orNode ? NoLength : 0;
+        bool anyCleanRefutation = false, anyDependent = false;
+        // Interpositions on one square count once towards an AND node's proof number: the
+        // largest of them.
+        std::uint32_t dropFar[SquareCount];
+        SquareSet dropSquares = 0;
+        for (int i = 0; i < count; ++i) {
+            const MateProbe& probe = probes[i];
+            const std::uint32_t near = orNode ? probe.pn : probe.dn;
+            const std::uint32_t far = orNode ? probe.dn : probe.pn;
+            if (near < nearBest) {
+                nearSecond = nearBest;
+                nearBest = near;
+                bestFar = far;
+                best = i;
+            } else if (near < nearSecond) {
+                nearSecond = near;
+            }
+            if (!orNode && moves[i].from < 0) {
+                const int to = moves[i].to;
+                if (!Contains(dropSquares, to)) {
+                    dropSquares |= SquareBit(to);
+                    dropFar[to] = far;
+                    farSum = AddNumbers(farSum, far);
+                } else if (far > dropFar[to]) {
+                    farSum = AddNumbers(farSum, far - dropFar[to]);
+                    dropFar[to] = far;
+                }
+            } else {
+                farSum = AddNumbers(farSum, far);
+            }
+            if (probe.pn == 0) {
+                const auto length = static_cast<std::uint16_t>(probe.length + 1);
+                settledLength =
+                    orNode ? std::min(settledLength, length) : std::max(settledLength, length);
+            }
+            if (probe.dn == 0) {
+                if (probe.pathDependent)
+                    anyDependent = true;
+                else
+                    anyCleanRefutation = true;
+            }
+        }
+        result.pn = orNode ? nearBest : farSum;
+        result.dn = orNode ? farSum : nearBest;
+        result.length = result.pn == 0 ? settledLength : 0;
+        // A disproof depends on the path when one of the refutations it rests on does: for an
+        // OR node any of its children's, for an AND node all of the refuting ones.
+        result.pathDependent = result.dn == 0 && (orNode ? anyDependent : !anyCleanRefutation);
+        if (result.pn == 0 || result.dn == 0) break;
+        if (result.pn >= thpn || result.dn >= thdn) break;
+        if (TimeUp() || nodes_ >= budgetEnd_) break;
+
+        // The child's thresholds: it stays the best until it passes the second best (by a
+        // quarter, so that two close siblings do not trade places at every step).
+        const std::uint32_t farThreshold = orNode ? thdn : thpn;
+        const std::uint32_t nearThreshold = orNode ? thpn : thdn;
+        const std::uint32_t childNear =
+            std::min(nearThreshold, nearSecond >= MateInfinite - 1
+                                        ? MateInfinite - 1
+                                        : std::max(nearSecond + 1, nearSecond + nearSecond / 2));
+        const std::uint32_t childFar = farThreshold >= MateInfinite - 1
+                                           ? MateInfinite - 1
+                                           : AddNumbers(farThreshold - farSum, bestFar);
+        Position child = position;
+        MakeMove(side, child, moves[best]);
+        pathKeys_[ply + 1] = fullKeys[best];
+        if (orNode)
+            Mid(child, false, ply + 1, childNear, childFar);
+        else
+            Mid(child, true, ply + 1, childFar, childNear);
+        probes[best] = table_.Probe(keys[best], hands + best * HandSlots, generation_);
+    }
+    arenaUsed_ -= static_cast<std::size_t>(count);
+    const std::uint64_t work = nodes_ - startNodes;
+    table_.Store(key, hand, result,
+                 static_cast<std::uint32_t>(std::min<std::uint64_t>(work, 0xFFFFFFFF)),
+                 generation_);
+}
+
+bool MateSolver::ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget) {
+    const std::uint64_t savedEnd = budgetEnd_;
+    budgetEnd_ = std::min(budgetEnd_, nodes_ + budget);
+    MateProbe probe = ProbeNode(position, orNode);
+    while (probe.pn != 0 && probe.dn != 0 && nodes_ < budgetEnd_ && !TimeUp()) {
+        Mid(position, orNode, ply, MateInfinite - 1, MateInfinite - 1);
+        probe = ProbeNode(position, orNode);
+    }
+    budgetEnd_ = savedEnd;
+    return probe.pn == 0;
+}
+
+MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimits& limits,
+                             MateProgress* progress) {
+    MateAnswer answer;
+    attacker_ = attacker;
+    salt_ = RootSalt(root, attacker);
+    ++generation_;
+    nodes_ = 0;
+    nodeLimit_ = limits.nodeLimit;
+    timeLimitMs_ = limits.timeLimitMs;
+    control_ = limits.control;
+    progress_ = progress;
+    startTick_ = TickCount();
+    lastReportMs_ = 0;
+    untilClock_ = 1;
+    stopped_ = false;
+    arenaUsed_ = 0;
+    budgetEnd_ = ~std::uint64_t{0};
+    extractEnd_ = ~std::uint64_t{0};
+    pathKeys_[0] = FullKey(root, true);
+
+    // The root is expanded at least once, whatever the clock or the front end say: a position
+    // without a check, or with a mate in one, is answered at any limit.
+    MateProbe probe = ProbeNode(root, true);
+    for (bool first = true; probe.pn != 0 && probe.dn != 0 && (first || !TimeUp()); first = false) {
+        Mid(root, true, 0, MateInfinite - 1, MateInfinite - 1);
+        probe = ProbeNode(root, true);
+    }
+    if (probe.pn == 0) {
+        answer.length = ExtractLine(root, answer.line);
+        answer.result = answer.length > 0 ? MateResult::Mate : MateResult::Timeout;
+    } else if (probe.dn == 0) {
+        answer.result = MateResult::NoMate;
+    }
+    answer.nodes = nodes_;
+    answer.elapsedMs = TickCount() - startTick_;
+    return answer;
+}
+
+}  // namespace mirabel

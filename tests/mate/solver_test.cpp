@@ -1,0 +1,188 @@
+// The tsume solver: answers checked by replaying them under the full rules, the table's
+// sharing of proofs across hands, and the limits that end a solve.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mate/mate.h"
+#include "usi/usi.h"
+
+namespace mirabel {
+namespace {
+
+Position Read(const std::string& sfen, int& side) {
+    Position position{};
+    std::string error;
+    EXPECT_TRUE(ReadSfen(sfen, position, side, error)) << sfen << ": " << error;
+    return position;
+}
+
+// The test's own replay: every move among the full-rules moves, every attacker's move a check,
+// the defender without a move at the end and the last move not a pawn drop.
+void ExpectMate(const Position& start, int attacker, const MateAnswer& answer,
+                const std::string& what) {
+    ASSERT_EQ(answer.result, MateResult::Mate) << what;
+    ASSERT_EQ(answer.length % 2, 1) << what;
+    Position position = start;
+    MoveList moves;
+    for (int i = 0; i < answer.length; ++i) {
+        const int side = i % 2 == 0 ? attacker : 1 - attacker;
+        const int count = GenerateLegalMoves(side, position, moves);
+        const Move* found = nullptr;
+        for (int j = 0; j < count; ++j)
+            if (SameMove(moves[j], answer.line[i])) found = &moves[j];
+        ASSERT_NE(found, nullptr) << what << ": move " << i + 1 << " is not legal";
+        MakeMove(side, position, *found);
+        if (side == attacker) {
+            EXPECT_TRUE(InCheckNow(1 - attacker, position)) << what << i;
+        }
+    }
+    EXPECT_NE(answer.line[answer.length - 1].from, -Pawn) << what;
+    EXPECT_EQ(GenerateLegalMoves(1 - attacker, position, moves), 0) << what;
+}
+
+std::string LineText(const MateAnswer& answer) {
+    std::string text;
+    for (int i = 0; i < answer.length; ++i) text += std::string(MoveToUsi(answer.line[i])) + " ";
+    return text;
+}
+
+struct Problem {
+    const char* sfen;
+    int length;  // plies of the shortest mate
+};
+
+// Composed by hand, and positions from classical problems (checked against gpsusi).
+const Problem Mates[] = {
+    {"4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1", 1},
+    {"8k/9/9/7+R1/9/9/9/9/9 b Sr2b4g3s4n4l18p 1", 3},
+    {"7lk/9/8P/9/9/9/9/9/9 b G2r2b3g4s4n3l17p 1", 1},
+    {"9/1+bl6/p8/Sk7/2R+R5/2p6/9/9/9 b Pb4g3s4n3l15p 1", 9},
+};
+
+TEST(MateSolver, SolvesAndEveryLineReplaysAsAMate) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    for (const Problem& problem : Mates) {
+        int side = 0;
+        const Position position = Read(problem.sfen, side);
+        const MateAnswer answer = solver.Solve(position, side, MateLimits{20000, 0, nullptr});
+        if (problem.length == 0) continue;  // only its legality is checked below
+        ExpectMate(position, side, answer, problem.sfen);
+        EXPECT_EQ(answer.length, problem.length) << problem.sfen << ": " << LineText(answer);
+        EXPECT_TRUE(IsMateLine(position, side, answer.line, answer.length));
+    }
+}
+
+TEST(MateSolver, ProvesNoMateOnlyWhereThereIsNone) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    // No check at all; a pawn drop that would mate, which the rules forbid (the gold's own
+    // checks are met by the king taking it); the defender without a king; the start position.
+    for (const char* sfen :
+         {"4k4/9/9/9/9/9/9/9/9 b P2r2b4g4s4n4l17p 1",
+          "3lkl3/9/4G4/9/9/9/9/9/9 b P2r2b3g4s4n2l17p 1", "9/9/9/9/9/9/9/9/4K4 b 2r2b4g4s4n4l18p 1",
+          "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1"}) {
+        int side = 0;
+        const Position position = Read(sfen, side);
+        EXPECT_EQ(solver.Solve(position, side, MateLimits{20000, 0, nullptr}).result,
+                  MateResult::NoMate)
+            << sfen;
+    }
+}
+
+TEST(MateSolver, TheReplayRefusesWhatIsNotAMate) {
+    int side = 0;
+    const Position position = Read("3lkl3/9/4G4/9/9/9/9/9/9 b P2r2b3g4s4n2l17p 1", side);
+    const Position gold = Read("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1", side);
+    const Move pawnMate[] = {DropMove(Pawn, 4 + 9)};
+    EXPECT_FALSE(IsMateLine(position, 0, pawnMate, 1));  // a pawn drop may not mate
+    const Move mate[] = {DropMove(Gold, 13)};
+    EXPECT_TRUE(IsMateLine(gold, 0, mate, 1));
+    const Move quiet[] = {DropMove(Gold, 40)};
+    EXPECT_FALSE(IsMateLine(gold, 0, quiet, 1));  // not a check
+    const Move noMove[] = {NoMoveRecord};
+    EXPECT_FALSE(IsMateLine(gold, 0, noMove, 1));
+    EXPECT_FALSE(IsMateLine(gold, 0, mate, 0));
+    // A check the king escapes from, then a line that stops in the middle.
+    const Move side4[] = {DropMove(Gold, 12), BoardMove(4, 3, -King, 0)};
+    EXPECT_FALSE(IsMateLine(gold, 0, side4, 1));
+    EXPECT_FALSE(IsMateLine(gold, 0, side4, 2));
+}
+
+// The repository's small set: every mate at its known length, every no-mate position proved.
+TEST(MateSolver, TheSmallSetIsSolvedAtTheKnownLengths) {
+    std::ifstream file(std::string(MIRABEL_SOURCE_DIR) + "/tests/mate/data/short.txt");
+#ifdef _WIN32
+    if (!file) GTEST_SKIP() << "the data file is out of this system's reach";
+#endif
+    ASSERT_TRUE(file);
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int problems = 0;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        std::string sfen, word;
+        for (int i = 0; i < 4 && words >> word; ++i) sfen += word + " ";
+        int known = 0;
+        words >> word;
+        if (word == "moves")
+            while (words >> word) ++known;
+        int side = 0;
+        const Position position = Read(sfen, side);
+        const MateAnswer answer = solver.Solve(position, side, MateLimits{30000, 0, nullptr});
+        ++problems;
+        if (known == 0) {
+            EXPECT_EQ(answer.result, MateResult::NoMate) << sfen;
+            continue;
+        }
+        ExpectMate(position, side, answer, sfen);
+        EXPECT_EQ(answer.length, known) << sfen << ": " << LineText(answer);
+    }
+    EXPECT_GE(problems, 50);
+}
+
+TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
+    MateTable table(1);
+    const std::int8_t gold[HandSlots] = {0, 0, 0, 0, 1, 0, 0};
+    const std::int8_t goldPawn[HandSlots] = {1, 0, 0, 0, 1, 0, 0};
+    const std::int8_t none[HandSlots] = {};
+    const std::uint64_t board = 0x1234567800000001ULL;
+    table.Store(board, gold, MateProbe{0, MateInfinite, 3, false, true}, 10, 1);
+    EXPECT_EQ(table.Probe(board, goldPawn, 1).pn, 0u);  // more in hand: mated too
+    EXPECT_EQ(table.Probe(board, gold, 1).length, 3);
+    EXPECT_NE(table.Probe(board, none, 1).pn, 0u);          // less: not known
+    EXPECT_NE(table.Probe(board + 2, goldPawn, 1).pn, 0u);  // another board
+
+    const std::uint64_t other = 0x0BADC0DE00000001ULL;
+    table.Store(other, goldPawn, MateProbe{MateInfinite, 0, 0, false, true}, 10, 1);
+    EXPECT_EQ(table.Probe(other, gold, 1).dn, 0u);      // less in hand: escapes too
+    EXPECT_EQ(table.Probe(other, goldPawn, 2).dn, 0u);  // a clean disproof holds in any solve
+
+    // A disproof found through a repetition holds only in the solve that found it.
+    const std::uint64_t cyclic = 0x00FACADE00000001ULL;
+    table.Store(cyclic, gold, MateProbe{MateInfinite, 0, 0, true, true}, 10, 1);
+    EXPECT_EQ(table.Probe(cyclic, gold, 1).dn, 0u);
+    EXPECT_TRUE(table.Probe(cyclic, gold, 1).pathDependent);
+    EXPECT_NE(table.Probe(cyclic, gold, 2).dn, 0u);
+}
+
+TEST(MateSolver, StopsAtItsLimits) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int side = 0;
+    const Position hard = Read("n3p4/3k+b4/3g1B3/9/pn+rRN4/5P3/3P5/9/9 b 3g4sn4l14p 1", side);
+    MateAnswer answer = solver.Solve(hard, side, MateLimits{NoTimeLimit, 5000, nullptr});
+    EXPECT_EQ(answer.result, MateResult::Timeout);
+    EXPECT_LT(answer.nodes, 5000u + 2000u);
+    answer = solver.Solve(hard, side, MateLimits{30, 0, nullptr});
+    EXPECT_EQ(answer.result, MateResult::Timeout);
+    EXPECT_LT(answer.elapsedMs, 1000u);
+}
+
+}  // namespace
+}  // namespace mirabel
