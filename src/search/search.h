@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "position/position.h"
 #include "search/ordering.h"
+#include "search/table.h"
 
 namespace mirabel {
 
@@ -98,69 +99,6 @@ const char* MoveNumericText(const Move& move);
 // The report's variation in numeric move text, each move followed by "-".
 constexpr int NumericVariationSize = 256;
 void NumericVariation(const SearchReport& report, char (&text)[NumericVariationSize]);
-
-// ---------------------------------------------------------------------------------------------
-// The transposition table
-// ---------------------------------------------------------------------------------------------
-
-enum Bound : std::int8_t { BoundExact = 0, BoundUpper = 1, BoundLower = -1 };
-struct TableEntry {
-    std::uint32_t keyLo;
-    std::uint32_t keyHi;
-    std::int32_t score;
-    std::int8_t depth;
-    std::int8_t bound;
-    Move best;
-    Move previous;
-};
-static_assert(sizeof(TableEntry) == 40);
-static_assert(std::is_trivially_copyable_v<TableEntry>);
-
-// One entry per slot, depth-preferred replacement; one half per side to move. The table the
-// engine starts with has 0x50000 slots a half, indexed by the low key bits under a mask that
-// reaches 2^17 of them; a table of another size is indexed by the key's scaled value and uses
-// every slot.
-class TranspositionTable {
-  public:
-    static constexpr std::uint32_t Half = 0x50000;
-    static constexpr std::uint32_t IndexMask = 0x4FFFF;
-    static constexpr std::size_t DefaultMegabytes = 2 * Half * sizeof(TableEntry) >> 20;
-    static_assert(DefaultMegabytes << 20 == 2 * Half * sizeof(TableEntry));
-
-    // A table of `megabytes` MiB, every entry zero; the starting size when that much memory
-    // cannot be had.
-    explicit TranspositionTable(std::size_t megabytes = DefaultMegabytes);
-
-    // A new empty table of about `megabytes` MiB (the starting one at its own size); false,
-    // with the table unchanged, when the memory cannot be had.
-    bool Resize(std::size_t megabytes);
-
-    // True on a hit; `slot` is the entry for (side, keyLo) in every case.
-    bool Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-               TableEntry*& slot);
-    void Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-               int score, int bound);
-    void Clear();
-    TableEntry& SlotOf(int side, std::uint32_t keyLo) {
-        const std::uint64_t wideKey = keyLo;
-        const std::uint32_t index =
-            scaled ? static_cast<std::uint32_t>(wideKey * half >> 32) : keyLo & IndexMask;
-        return entries[index + static_cast<std::uint32_t>(side) * half];
-    }
-    std::size_t SlotCount() const { return 2 * std::size_t{half}; }
-    // Starts loading the entry for (side, keyLo) into the cache, so that the wait for it
-    // overlaps other work before the probe.
-    void Prefetch(int side, std::uint32_t keyLo) {
-        const char* slot = reinterpret_cast<const char*>(&SlotOf(side, keyLo));
-        __builtin_prefetch(slot);
-        __builtin_prefetch(slot + sizeof(TableEntry) - 1);
-    }
-
-  private:
-    std::unique_ptr<TableEntry[]> entries;
-    std::uint32_t half = Half;
-    bool scaled = false;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The search

@@ -245,19 +245,20 @@ TEST(TranspositionTable, SlotReplacementAndProbeRules) {
     const Move moves[] = {BoardMove(60, 1, Rook, 0), BoardMove(60, 2, Rook, 0)};
     const auto owned = std::make_unique<TranspositionTable>();
     TranspositionTable& table = *owned;
-    // The slot: key bits 0-15 and 18, in the half of the side; a miss hands it over as well.
-    TableEntry* slot = nullptr;
-    EXPECT_FALSE(table.Probe(1, Lo ^ 0xFFFB0000u, 1, -500, 500, 0, slot));
-    EXPECT_EQ(slot, &table.SlotOf(0, Lo) + TranspositionTable::Half);
+    // The slot: key bits 0-15 and 18, in the half of the side.
+    EXPECT_EQ(&table.SlotOf(1, Lo ^ 0xFFFB0000u), &table.SlotOf(0, Lo) + TranspositionTable::Half);
     // A shallower store leaves the entry; an equal or deeper one replaces it whatever key held
-    // the slot, and the old best move becomes the previous one.
+    // the slot, and the old best move becomes the previous one. A miss hands the entry over.
     table.Store(0, Lo ^ 0x10000u, Hi + 1, 20, moves[0], 50, BoundExact);
     table.Store(0, Lo, Hi, 16, moves[1], 60, BoundLower);
-    slot = &table.SlotOf(0, Lo);
-    EXPECT_TRUE(slot->keyHi == Hi + 1 && slot->depth == 20 && slot->score == 50);
+    TableEntry entry{};
+    EXPECT_FALSE(table.Probe(0, Lo, Hi, -500, 500, 0, entry));
+    EXPECT_TRUE(entry.keyHi == Hi + 1 && entry.depth == 20 && entry.score == 50);
+    EXPECT_TRUE(SameMove(entry.best, moves[0]));
     table.Store(0, Lo, Hi, 20, moves[1], 100, BoundLower);
-    EXPECT_TRUE(slot->keyLo == Lo && slot->keyHi == Hi && slot->bound == BoundLower);
-    EXPECT_TRUE(SameMove(slot->best, moves[1]) && SameMove(slot->previous, moves[0]));
+    entry = TranspositionTable::Read(table.SlotOf(0, Lo));
+    EXPECT_TRUE(entry.keyLo == Lo && entry.keyHi == Hi && entry.bound == BoundLower);
+    EXPECT_TRUE(SameMove(entry.best, moves[1]) && SameMove(entry.previous, moves[0]));
     // A probe hits its own full key, deep enough, with a bound that settles the window.
     // Each case: bound, alpha, beta, depth, upper key half changed, hit.
     const int probes[][6] = {{BoundExact, 300, 301, 20, 0, 1},  {BoundExact, -500, -400, 16, 0, 1},
@@ -265,11 +266,24 @@ TEST(TranspositionTable, SlotReplacementAndProbeRules) {
                              {BoundUpper, 100, 200, 20, 0, 1},  {BoundUpper, 99, 200, 20, 0, 0},
                              {BoundLower, 0, 100, 20, 0, 1},    {BoundLower, 0, 101, 20, 0, 0}};
     for (const auto& p : probes) {
-        slot->bound = static_cast<std::int8_t>(p[0]);
-        TableEntry* found = nullptr;
+        table.Store(0, Lo, Hi, 20, moves[1], 100, p[0]);
+        TableEntry found{};
         const auto hi = Hi ^ static_cast<std::uint32_t>(p[4]);
         EXPECT_EQ(table.Probe(0, Lo, hi, p[1], p[2], p[3], found), p[5] == 1) << p[1];
-        EXPECT_TRUE(found == slot && SameMove(found->best, moves[1]));
+        EXPECT_TRUE(SameMove(found.best, moves[1]) && found.score == 100);
+    }
+    // A slot whose words do not agree, as when two threads wrote it at once, never hits: the
+    // key check covers score, depth, bound and both moves.
+    for (int word = 1; word < TableSlot::Words; ++word) {
+        for (const std::uint64_t flip : {std::uint64_t{1}, std::uint64_t{1} << 33}) {
+            table.Store(0, Lo, Hi, 20, moves[1], 100, BoundExact);
+            TableSlot& slot = table.SlotOf(0, Lo);
+            const TableSlot whole = slot;
+            slot.word[word] ^= flip;
+            EXPECT_FALSE(table.Probe(0, Lo, Hi, -500, 500, 4, entry)) << word;
+            slot = whole;
+            EXPECT_TRUE(table.Probe(0, Lo, Hi, -500, 500, 4, entry)) << word;
+        }
     }
 }
 
@@ -280,17 +294,17 @@ TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
     for (const std::size_t megabytes : {25, 1, 24, 26, 25}) {
         ASSERT_TRUE(table->Resize(megabytes));
         const std::size_t half = table->SlotCount() / 2;
-        TableEntry* first = &table->SlotOf(0, 0);
+        TableSlot* first = &table->SlotOf(0, 0);
         const auto last = static_cast<std::ptrdiff_t>(megabytes == 25 ? 0x4FFFF : half - 1);
-        EXPECT_EQ(half, megabytes == 25 ? 0x50000 : (megabytes << 20) / (2 * sizeof(TableEntry)));
+        EXPECT_EQ(half, megabytes == 25 ? 0x50000 : (megabytes << 20) / (2 * sizeof(TableSlot)));
         EXPECT_EQ(&table->SlotOf(0, 0xFFFFFFFF) - first, last) << megabytes;
         EXPECT_EQ(&table->SlotOf(1, 0) - first, static_cast<std::ptrdiff_t>(half));
         EXPECT_EQ(&table->SlotOf(1, 0xFFFFFFFF) - first, static_cast<std::ptrdiff_t>(half) + last);
         // A resized table starts empty and keeps what is stored in it.
-        TableEntry* slot = nullptr;
-        EXPECT_FALSE(table->Probe(0, 77, 88, -5, 5, 4, slot));
+        TableEntry entry{};
+        EXPECT_FALSE(table->Probe(0, 77, 88, -5, 5, 4, entry));
         table->Store(0, 77, 88, 8, NoMoveRecord, 3, BoundExact);
-        EXPECT_TRUE(table->Probe(0, 77, 88, -5, 5, 8, slot) && slot->score == 3);
+        EXPECT_TRUE(table->Probe(0, 77, 88, -5, 5, 8, entry) && entry.score == 3);
     }
     EXPECT_EQ(TranspositionTable::DefaultMegabytes, 25u);
 }
