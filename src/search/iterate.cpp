@@ -13,10 +13,12 @@ void Search::ClearMoveTables() {
 }
 
 void Search::Report(int score, bool final) {
+    // Helpers do not report; a group's last report comes from the group once all have stopped.
+    if (group != nullptr && (final || groupIndex > 0)) return;
     SearchReport report{};
     report.depth = iterationDepth;
     report.score = score;
-    report.nodes = nodes;
+    report.nodes = TotalNodes();
     report.elapsedMs = TickCount() - startTick;
     while (report.pvLength < PvShown && pv[0][report.pvLength].from != NoMove) {
         report.pv[report.pvLength] = pv[0][report.pvLength];
@@ -31,6 +33,7 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
         nodes = 0;
         ClearMoveTables();
     }
+    publishedNodes = nodes;
     position = start;
     position.material = MaterialBalance(0, position);
     stopped = false;
@@ -39,12 +42,14 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     time = {limits.softLimitMs, limits.timeLimitMs};
     nodeLimit = limits.nodeLimit;
     control = limits.control;
-    startTick = TickCount();
+    startTick = group != nullptr ? group->startTick : TickCount();
+    finished = FinishedIteration{0, -ScoreInfinity, {}, 0};
     lastAsked = NoTimeLimit;  // the first clock test asks the control at once
     return IterativeDeepening(side, limits.maxDepth * OnePly);
 }
 
 bool Search::ReadClock() {
+    if (group != nullptr) return ReadGroupClock();
     const std::uint32_t elapsed = TickCount() - startTick;
     if (control != nullptr && elapsed != lastAsked) {
         lastAsked = elapsed;
@@ -54,6 +59,18 @@ bool Search::ReadClock() {
     return stopped;
 }
 
+// The variation of the iteration just finished, kept apart from the one the next iteration
+// builds.
+void Search::KeepFinished(int score) {
+    finished.depth = iterationDepth;
+    finished.score = score;
+    finished.pvLength = 0;
+    while (finished.pvLength < PvShown && pv[0][finished.pvLength].from != NoMove) {
+        finished.pv[finished.pvLength] = pv[0][finished.pvLength];
+        ++finished.pvLength;
+    }
+}
+
 int Search::IterativeDeepening(int side, int maxDepth) {
     Move best = NoMoveRecord;
     pv[0][0] = best;
@@ -61,13 +78,16 @@ int Search::IterativeDeepening(int side, int maxDepth) {
     // Iterations from three plies up; a shallower limit gets one iteration at that depth.
     for (int depth = std::max(OnePly, std::min(3 * OnePly, maxDepth)); depth <= maxDepth;
          depth += OnePly) {
+        if (IsHelper() && SkipsIteration(depth / OnePly, maxDepth / OnePly)) continue;
         iterationDepth = depth / OnePly;
         if (static_cast<std::uint32_t>(TickCount() - startTick) > time.softMs) stopped = true;
         const int result = AlphaBeta(side, -ScoreInfinity, ScoreInfinity, depth, 0, false);
         if (stopped) break;
         bestScore = result;
         best = pv[0][0];
+        KeepFinished(result);
     }
+    if (IsHelper()) PublishNodes();
     Report(bestScore, true);
     pv[0][0] = best;
     return bestScore;

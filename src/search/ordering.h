@@ -85,6 +85,8 @@ constexpr std::uint8_t ScorePending = 2;
 // are worked out once per node, at the first move that needs them.
 class MoveScorer {
   public:
+    // `seed` starts the random part's sequence.
+    explicit MoveScorer(std::uint32_t seed = 1) : random(seed) {}
     // Starts the scoring of a new node's moves (or the rest of a node's, after a child's).
     void BeginNode() { ++node; }
     // The score from the known moves, or the random part, drawn only for a move that matches

@@ -5,6 +5,7 @@
 // runs, and several searches can live in one process, each with its own table and report sink.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -104,6 +105,24 @@ void NumericVariation(const SearchReport& report, char (&text)[NumericVariationS
 // The search
 // ---------------------------------------------------------------------------------------------
 
+// What the searches of one root running on several threads share besides the table: the stop
+// flag, the main search's time limit, which the helpers check too, and the helpers' node count.
+struct SearchGroupState {
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint32_t> hardMs{NoTimeLimit};  // ms after `startTick`
+    std::uint32_t startTick = 0;                     // set before the searches start
+    std::atomic<std::uint64_t> helperNodes{0};
+};
+
+// The last iteration a search finished: its plies (0 when none finished), score and variation.
+struct FinishedIteration {
+    int depth;
+    int score;
+    Move pv[PvShown];
+    int pvLength;
+};
+static_assert(std::is_trivially_copyable_v<FinishedIteration>);
+
 class Search {
   public:
     Search(TranspositionTable& sharedTable, ReportSink& reportSink)
@@ -119,6 +138,15 @@ class Search {
     std::uint64_t Nodes() const { return nodes; }
     // Whether the last search ended on its clock rather than at its depth.
     bool TimedOut() const { return stopped; }
+    const FinishedIteration& Finished() const { return finished; }
+
+    // Makes this search one of a group searching the same root on several threads, or, with
+    // nullptr, a search alone again. Search 0 of a group is its main search: it keeps the clock,
+    // the control and the reports but for the last one, and raises the group's stop flag. The
+    // others, its helpers, stop with the group and skip some iterations. Between searches only.
+    void JoinGroup(SearchGroupState* groupState, int index);
+    // Starts the ordering's random sequence afresh from `seed`.
+    void SeedOrdering(std::uint32_t seed) { scorer = MoveScorer(seed); }
 
   private:
     // Lists of the plies a search reaches: the full-width plies stop before MaxPly - 1, and
@@ -141,6 +169,10 @@ class Search {
     int untilClockRead = 0;  // clock tests left until the clock is read
     std::uint64_t nodes = 0;
     int iterationDepth = 0;
+    FinishedIteration finished{};
+    SearchGroupState* group = nullptr;
+    int groupIndex = 0;
+    std::uint64_t publishedNodes = 0;  // a helper's nodes already added to the group's count
 
     bool inCheck[MaxPly] = {};
     Move pv[MaxPly][MaxPly] = {};
@@ -160,6 +192,11 @@ class Search {
         return ReadClock();
     }
     bool ReadClock();
+    bool IsHelper() const { return group != nullptr && groupIndex > 0; }
+    bool ReadGroupClock();
+    void PublishNodes();
+    std::uint64_t TotalNodes() const;
+    bool SkipsIteration(int plies, int maxPlies) const;
     int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
 
     int IterativeDeepening(int side, int maxDepth);
@@ -176,6 +213,7 @@ class Search {
     void UpdateVariation(int ply, const Move& move);
     void ClearMoveTables();
     void Report(int score, bool final);
+    void KeepFinished(int score);
 };
 
 }  // namespace mirabel

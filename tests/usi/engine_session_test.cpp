@@ -87,6 +87,7 @@ const std::string UsiReply =
     "id name mirabel\nid author mirabel\n"
     "option name USI_Hash type spin default 25 min 1 max 16384\n"
     "option name NetworkDelay type spin default 120 min 0 max 10000\n"
+    "option name Threads type spin default 1 min 1 max 256\n"
     "option name USI_Ponder type check default false\nusiok\n";
 
 std::string Unknown(const std::string& word) {
@@ -104,7 +105,7 @@ TEST(EngineSession, CommandsAreWholeWordsAndEveryRefusalIsReported) {
                 "position startposition moves 7g7f\nposition startpos 7g7f\n"
                 "position sfen 4k4/4R4/9/9/9/9/9/9/4K4 b - 1\n"
                 "position startpos moves 7g7f 3c3d 9z9z\ngo mate 1\nisready\n");
-    EXPECT_EQ(engine.Lines(169), UsiReply + UsiReply + "readyok\n" + replies + Unknown("u") +
+    EXPECT_EQ(engine.Lines(171), UsiReply + UsiReply + "readyok\n" + replies + Unknown("u") +
                                      Unknown("usin") + Unknown("quitter") + Unknown("gox") +
                                      Unknown("\\x00") + Unknown("isrea"));
     EXPECT_EQ(engine.Lines(6),
