@@ -87,7 +87,7 @@ int Search::IterativeDeepening(int side, int maxDepth) {
         best = pv[0][0];
         KeepFinished(result);
     }
-    if (IsHelper()) PublishNodes();
+    if (group != nullptr) PublishNodes();
     Report(bestScore, true);
     pv[0][0] = best;
     return bestScore;

@@ -106,12 +106,13 @@ void NumericVariation(const SearchReport& report, char (&text)[NumericVariationS
 // ---------------------------------------------------------------------------------------------
 
 // What the searches of one root running on several threads share besides the table: the stop
-// flag, the main search's time limit, which the helpers check too, and the helpers' node count.
+// flag, and the main search's time and node limits, which the helpers check too.
 struct SearchGroupState {
     std::atomic<bool> stop{false};
     std::atomic<std::uint32_t> hardMs{NoTimeLimit};  // ms after `startTick`
     std::uint32_t startTick = 0;                     // set before the searches start
-    std::atomic<std::uint64_t> helperNodes{0};
+    std::uint64_t nodeLimit = 0;                     // likewise; 0 for none
+    std::atomic<std::uint64_t> nodes{0};             // as far as each search has added its own
 };
 
 // The last iteration a search finished: its plies (0 when none finished), score and variation.
@@ -172,7 +173,7 @@ class Search {
     FinishedIteration finished{};
     SearchGroupState* group = nullptr;
     int groupIndex = 0;
-    std::uint64_t publishedNodes = 0;  // a helper's nodes already added to the group's count
+    std::uint64_t publishedNodes = 0;  // nodes already added to the group's count
 
     bool inCheck[MaxPly] = {};
     Move pv[MaxPly][MaxPly] = {};

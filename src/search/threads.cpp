@@ -37,11 +37,12 @@ void Search::JoinGroup(SearchGroupState* groupState, int index) {
 }
 
 std::uint64_t Search::TotalNodes() const {
-    return group == nullptr ? nodes : nodes + group->helperNodes.load(std::memory_order_relaxed);
+    if (group == nullptr) return nodes;
+    return group->nodes.load(std::memory_order_relaxed) + (nodes - publishedNodes);
 }
 
 void Search::PublishNodes() {
-    group->helperNodes.fetch_add(nodes - publishedNodes, std::memory_order_relaxed);
+    group->nodes.fetch_add(nodes - publishedNodes, std::memory_order_relaxed);
     publishedNodes = nodes;
 }
 
@@ -56,9 +57,11 @@ bool Search::SkipsIteration(int plies, int maxPlies) const {
 // group stops on time even when the main search waits for a core.
 bool Search::ReadGroupClock() {
     const std::uint32_t elapsed = TickCount() - startTick;
+    PublishNodes();
+    const std::uint64_t limit = group->nodeLimit;
+    const bool counted = limit != 0 && group->nodes.load(std::memory_order_relaxed) >= limit;
     if (IsHelper()) {
-        PublishNodes();
-        if (elapsed > group->hardMs.load(std::memory_order_relaxed))
+        if (counted || elapsed > group->hardMs.load(std::memory_order_relaxed))
             group->stop.store(true, std::memory_order_relaxed);
         stopped = group->stop.load(std::memory_order_relaxed);
         return stopped;
@@ -68,8 +71,7 @@ bool Search::ReadGroupClock() {
         if (!control->KeepSearching(elapsed, time)) stopped = true;
     }
     group->hardMs.store(time.hardMs, std::memory_order_relaxed);
-    if (elapsed > time.hardMs || (nodeLimit != 0 && TotalNodes() >= nodeLimit) ||
-        group->stop.load(std::memory_order_relaxed))
+    if (elapsed > time.hardMs || counted || group->stop.load(std::memory_order_relaxed))
         stopped = true;
     if (stopped) group->stop.store(true, std::memory_order_relaxed);
     return stopped;
@@ -155,7 +157,8 @@ void SearchThreads::HelperLoop(Helper& helper, std::uint64_t seen) {
 void SearchThreads::StartHelpers(const Position& start, int side, const SearchLimits& limits) {
     state.stop.store(false, std::memory_order_relaxed);
     state.hardMs.store(limits.timeLimitMs, std::memory_order_relaxed);
-    state.helperNodes.store(0, std::memory_order_relaxed);
+    state.nodes.store(0, std::memory_order_relaxed);
+    state.nodeLimit = limits.nodeLimit;
     state.startTick = TickCount();
     {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -221,7 +224,7 @@ const Move& SearchThreads::BestMove() const {
 
 std::uint64_t SearchThreads::Nodes() const {
     if (helpers.empty()) return main->Nodes();
-    return main->Nodes() + state.helperNodes.load(std::memory_order_relaxed);
+    return state.nodes.load(std::memory_order_relaxed);  // every search has added all of its own
 }
 
 }  // namespace mirabel

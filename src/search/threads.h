@@ -36,6 +36,7 @@ class SearchThreads {
     // when none finished.
     const Move& BestMove() const;
     std::uint64_t Nodes() const;  // over all the searches
+    std::uint64_t MainNodes() const { return main->Nodes(); }
     bool TimedOut() const { return main->TimedOut(); }
 
   private:
