@@ -122,9 +122,10 @@ TEST(ThreadsEngine, StopQuitAndTheClockReachEveryThread) {
         Session session;
         session.Send(std::string("setoption name Threads value ") + count + "\n");
         session.Ready();
-        // "stop" during an analysis; "isready" is answered while it runs.
+        // "stop" during an analysis, once it has finished an iteration (its last report then
+        // names one); "isready" is answered while it runs.
         session.Send(Middle + "\ngo infinite\n");
-        ASSERT_NE(session.Await("info depth"), "");
+        ASSERT_NE(session.Await("info depth 4 "), "");
         session.Send("isready\n");
         EXPECT_EQ(session.Await("readyok"), "readyok");
         auto sent = Clock::now();
