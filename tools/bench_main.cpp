@@ -49,6 +49,7 @@ bool SearchPosition(SearchThreads& search, const char* sfen, int plies, BenchRes
     const Clock::time_point start = Clock::now();
     search.Run(position, side, SearchLimits{0xFFFFFFFFu, plies});
     const Clock::time_point end = Clock::now();
+    search.Join();  // every helper's nodes counted
     result.nodes = search.Nodes();
     result.best = search.BestMove();
     result.milliseconds =

@@ -43,7 +43,7 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     nodeLimit = limits.nodeLimit;
     control = limits.control;
     startTick = group != nullptr ? group->startTick : TickCount();
-    finished = FinishedIteration{0, -ScoreInfinity, {}, 0};
+    SetFinished(FinishedIteration{0, -ScoreInfinity, {}, 0});
     lastAsked = NoTimeLimit;  // the first clock test asks the control at once
     return IterativeDeepening(side, limits.maxDepth * OnePly);
 }
@@ -62,13 +62,12 @@ bool Search::ReadClock() {
 // The variation of the iteration just finished, kept apart from the one the next iteration
 // builds.
 void Search::KeepFinished(int score) {
-    finished.depth = iterationDepth;
-    finished.score = score;
-    finished.pvLength = 0;
-    while (finished.pvLength < PvShown && pv[0][finished.pvLength].from != NoMove) {
-        finished.pv[finished.pvLength] = pv[0][finished.pvLength];
-        ++finished.pvLength;
+    FinishedIteration iteration{iterationDepth, score, {}, 0};
+    while (iteration.pvLength < PvShown && pv[0][iteration.pvLength].from != NoMove) {
+        iteration.pv[iteration.pvLength] = pv[0][iteration.pvLength];
+        ++iteration.pvLength;
     }
+    SetFinished(iteration);
 }
 
 int Search::IterativeDeepening(int side, int maxDepth) {

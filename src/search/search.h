@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 
 #include "movegen/movegen.h"
@@ -113,6 +114,7 @@ struct SearchGroupState {
     std::uint32_t startTick = 0;                     // set before the searches start
     std::uint64_t nodeLimit = 0;                     // likewise; 0 for none
     std::atomic<std::uint64_t> nodes{0};             // as far as each search has added its own
+    std::mutex results;  // guards each search's last finished iteration while the group runs
 };
 
 // The last iteration a search finished: its plies (0 when none finished), score and variation.
@@ -215,6 +217,7 @@ class Search {
     void ClearMoveTables();
     void Report(int score, bool final);
     void KeepFinished(int score);
+    void SetFinished(const FinishedIteration& iteration);
 };
 
 }  // namespace mirabel

@@ -31,6 +31,16 @@ std::uint32_t HelperSeed(int index) {
 // The group's side of one search
 // ---------------------------------------------------------------------------------------------
 
+// In a group the main search reads the others' iterations while they may still run.
+void Search::SetFinished(const FinishedIteration& iteration) {
+    if (group == nullptr) {
+        finished = iteration;
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(group->results);
+    finished = iteration;
+}
+
 void Search::JoinGroup(SearchGroupState* groupState, int index) {
     group = groupState;
     groupIndex = index;
@@ -88,15 +98,14 @@ struct SearchThreads::Helper {
 };
 
 SearchThreads::SearchThreads(TranspositionTable& sharedTable, ReportSink& reportSink)
-    : table(sharedTable), sink(reportSink), main(std::make_unique<Search>(table, sink)) {
-    chosen = main.get();
-}
+    : table(sharedTable), sink(reportSink), main(std::make_unique<Search>(table, sink)) {}
 
 SearchThreads::~SearchThreads() {
     SetCount(1);
 }
 
 bool SearchThreads::SetCount(int count) {
+    Join();
     count = std::clamp(count, 1, MaxThreads);
     while (Count() > count) {
         Helper& last = *helpers.back();
@@ -155,6 +164,7 @@ void SearchThreads::HelperLoop(Helper& helper, std::uint64_t seen) {
 // ---------------------------------------------------------------------------------------------
 
 void SearchThreads::StartHelpers(const Position& start, int side, const SearchLimits& limits) {
+    Join();
     state.stop.store(false, std::memory_order_relaxed);
     state.hardMs.store(limits.timeLimitMs, std::memory_order_relaxed);
     state.nodes.store(0, std::memory_order_relaxed);
@@ -171,40 +181,44 @@ void SearchThreads::StartHelpers(const Position& start, int side, const SearchLi
     wake.notify_all();
 }
 
-void SearchThreads::StopHelpers() {
+void SearchThreads::Join() {
+    if (helpers.empty()) return;
     state.stop.store(true, std::memory_order_relaxed);
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait(lock, [&] { return running == 0; });
 }
 
+// The answer is chosen as soon as the main search stops, without waiting for the helpers to
+// see the stop flag: on a loaded machine a helper may wait for a core, the answer need not.
 int SearchThreads::Run(const Position& start, int side, const SearchLimits& limits) {
-    chosen = main.get();
+    helperAnswers = false;
     if (helpers.empty()) return main->Run(start, side, limits);
     StartHelpers(start, side, limits);
     const int score = main->Run(start, side, limits);
-    StopHelpers();
-    chosen = Choose();
-    ReportChosen();
-    return chosen->Finished().depth > 0 ? chosen->Finished().score : score;
+    state.stop.store(true, std::memory_order_relaxed);
+    ChooseAnswer();
+    ReportAnswer();
+    return answer.depth > 0 ? answer.score : score;
 }
 
 // The deepest finished iteration answers: it has seen furthest. At equal depth the main search
 // does, whose variations the front end has been shown, and among helpers the higher score.
-const Search* SearchThreads::Choose() const {
-    const Search* best = main.get();
+void SearchThreads::ChooseAnswer() {
+    const std::lock_guard<std::mutex> lock(state.results);
+    answer = main->Finished();
     for (const auto& helper : helpers) {
         const FinishedIteration& candidate = helper->search->Finished();
-        const FinishedIteration& held = best->Finished();
-        if (candidate.depth > held.depth ||
-            (candidate.depth == held.depth && best != main.get() && candidate.score > held.score))
-            best = helper->search.get();
+        if (candidate.depth > answer.depth ||
+            (candidate.depth == answer.depth && helperAnswers && candidate.score > answer.score)) {
+            answer = candidate;
+            helperAnswers = true;
+        }
     }
-    return best;
 }
 
-// The group's last report: the chosen iteration with the nodes of every search.
-void SearchThreads::ReportChosen() {
-    const FinishedIteration& iteration = chosen->Finished();
+// The group's last report: the chosen iteration with the nodes of every search so far.
+void SearchThreads::ReportAnswer() {
+    const FinishedIteration& iteration = answer;
     SearchReport report{};
     report.depth = iteration.depth;
     report.score = iteration.score;
@@ -217,9 +231,7 @@ void SearchThreads::ReportChosen() {
 }
 
 const Move& SearchThreads::BestMove() const {
-    const FinishedIteration& iteration = chosen->Finished();
-    if (chosen == main.get() || iteration.pvLength == 0) return main->BestMove();
-    return iteration.pv[0];
+    return helperAnswers && answer.pvLength > 0 ? answer.pv[0] : main->BestMove();
 }
 
 std::uint64_t SearchThreads::Nodes() const {

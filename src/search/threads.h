@@ -28,14 +28,17 @@ class SearchThreads {
     bool SetCount(int count);
     int Count() const { return 1 + static_cast<int>(helpers.size()); }
 
-    // Searches as Search::Run does, the helpers alongside the main search until it stops. With
-    // one thread this is the main search's Run alone, node for node.
+    // Searches as Search::Run does, the helpers alongside the main search until it stops, and
+    // returns once the main search has stopped; the helpers stop within a few hundred nodes.
+    // With one thread this is the main search's Run alone, node for node.
     int Run(const Position& start, int side, const SearchLimits& limits);
+    // Waits until every helper has stopped (every call that needs it makes it too).
+    void Join();
 
-    // The move of the deepest iteration any search finished (see Choose); the no-move marker
+    // The move of the deepest iteration any search finished (see ChooseAnswer); the no-move marker
     // when none finished.
     const Move& BestMove() const;
-    std::uint64_t Nodes() const;  // over all the searches
+    std::uint64_t Nodes() const;  // over all the searches, all of it once joined
     std::uint64_t MainNodes() const { return main->Nodes(); }
     bool TimedOut() const { return main->TimedOut(); }
 
@@ -58,13 +61,13 @@ class SearchThreads {
     int rootSide = 0;
     int rootMaxDepth = 0;
 
-    const Search* chosen = nullptr;  // the search whose iteration answers
+    FinishedIteration answer{};  // the iteration that answered the last search
+    bool helperAnswers = false;  // a helper's, rather than the main search's own
 
     void HelperLoop(Helper& helper, std::uint64_t seen);
     void StartHelpers(const Position& start, int side, const SearchLimits& limits);
-    void StopHelpers();
-    const Search* Choose() const;
-    void ReportChosen();
+    void ChooseAnswer();
+    void ReportAnswer();
 };
 
 }  // namespace mirabel

@@ -308,6 +308,7 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
     state.threads.Run(GamePosition, side, searchLimits);
     control.WaitForRelease();
     write_(PlayBestMove(state));
+    state.threads.Join();
 }
 
 std::string UsiEngine::PlayBestMove(SearchState& state) {
