@@ -10,8 +10,10 @@ namespace mirabel {
 
 namespace {
 
+// The slots are never const objects: a probe only reads them.
 std::uint64_t Load(const std::uint64_t& word) {
-    return std::atomic_ref<const std::uint64_t>(word).load(std::memory_order_relaxed);
+    return std::atomic_ref<std::uint64_t>(const_cast<std::uint64_t&>(word))
+        .load(std::memory_order_relaxed);
 }
 
 void Write(std::uint64_t& word, std::uint64_t value) {
