@@ -112,7 +112,10 @@ TEST(ThreadsEngine, TheOptionIsCheckedAndEachCountAnswersLegally) {
             session.Send(line + "\n" + go + "\n");
             const std::string answer = session.Await("bestmove");
             EXPECT_TRUE(LegalAnswer(line, answer)) << count << " " << go << ": " << answer;
-            line += " " + std::string(SplitWords(answer)[1]);
+            const std::vector<std::string_view> words = SplitWords(answer);
+            if (words.size() < 2) break;
+            line += ' ';
+            line += words[1];
         }
     }
 }
