@@ -92,6 +92,14 @@ bool LegalAnswer(const std::string& positionLine, const std::string& answer) {
            ParseUsiMove(words[3], 1 - asked.side, position, move);
 }
 
+// Waits for a report of an iteration of at least `plies` (an iteration a table entry settles at
+// once reports nothing).
+bool ReachesDepth(Session& session, int plies) {
+    for (std::string line; !(line = session.Await("info depth ")).empty();)
+        if (std::stoi(line.substr(11)) >= plies) return true;
+    return false;
+}
+
 std::uint64_t NodesOf(const std::string& report) {
     const std::size_t at = report.find(" nodes ");
     return at == std::string::npos ? 0 : std::stoull(report.substr(at + 7));
@@ -128,7 +136,7 @@ TEST(ThreadsEngine, StopQuitAndTheClockReachEveryThread) {
         // "stop" during an analysis, once it has finished an iteration (its last report then
         // names one); "isready" is answered while it runs.
         session.Send(Middle + "\ngo infinite\n");
-        ASSERT_NE(session.Await("info depth 4 "), "");
+        ASSERT_TRUE(ReachesDepth(session, 4));
         session.Send("isready\n");
         EXPECT_EQ(session.Await("readyok"), "readyok");
         auto sent = Clock::now();
