@@ -1,7 +1,7 @@
-// mirabel-bench [DEPTH_IN_PLIES]: searches a fixed set of positions one after the other, as the
-// "go" command would but to a fixed depth instead of a time limit, and prints per position its
-// nodes, best move and time, then the node total (the engine's signature: the same on every
-// run, platform and compiler) and the speed.
+// mirabel-bench [--threads N] [DEPTH_IN_PLIES]: searches a fixed set of positions one after the
+// other, as the "go" command would but to a fixed depth instead of a time limit, and prints per
+// position its nodes, best move and time, then the node total (with one thread the engine's
+// signature: the same on every run, platform and compiler) and the speed.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,7 @@
 
 #include "bench_positions.h"
 #include "search/search.h"
+#include "search/threads.h"
 
 namespace mirabel {
 namespace {
@@ -18,6 +19,7 @@ namespace {
 constexpr int DefaultPlies = 7;
 constexpr int MinPlies = 3;  // the first iteration of the search
 constexpr int MaxPlies = 15;
+constexpr int MaxThreads = SearchThreads::MaxThreads;
 
 using Clock = std::chrono::steady_clock;
 
@@ -36,7 +38,7 @@ class SilentSink final : public ReportSink {
 // Searches `sfen` as the "go" command would, with a time limit that never expires. The
 // transposition table and the ordering's random sequence carry over from one position to the
 // next, as in one engine process.
-bool SearchPosition(Search& search, const char* sfen, int plies, BenchResult& result) {
+bool SearchPosition(SearchThreads& search, const char* sfen, int plies, BenchResult& result) {
     Position position{};
     int side = 0;
     std::string error;
@@ -47,6 +49,7 @@ bool SearchPosition(Search& search, const char* sfen, int plies, BenchResult& re
     const Clock::time_point start = Clock::now();
     search.Run(position, side, SearchLimits{0xFFFFFFFFu, plies});
     const Clock::time_point end = Clock::now();
+    search.Join();  // every helper's nodes counted
     result.nodes = search.Nodes();
     result.best = search.BestMove();
     result.milliseconds =
@@ -54,27 +57,32 @@ bool SearchPosition(Search& search, const char* sfen, int plies, BenchResult& re
     return true;
 }
 
-// A whole number of plies within [MinPlies, MaxPlies].
-bool ParsePlies(const char* text, int& plies) {
+// A whole number within [low, high].
+bool ParseWhole(const char* text, int low, int high, int& number) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < MinPlies || value > MaxPlies) return false;
-    plies = static_cast<int>(value);
+    if (end == text || *end != '\0' || value < low || value > high) return false;
+    number = static_cast<int>(value);
     return true;
 }
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: mirabel-bench [DEPTH_IN_PLIES]\n"
-                 "  DEPTH_IN_PLIES: a whole number from %d to %d (default %d)\n",
-                 MinPlies, MaxPlies, DefaultPlies);
+                 "usage: mirabel-bench [--threads N] [DEPTH_IN_PLIES]\n"
+                 "  DEPTH_IN_PLIES: a whole number from %d to %d (default %d)\n"
+                 "  N: searches at once, each on a thread, from 1 to %d (default 1)\n",
+                 MinPlies, MaxPlies, DefaultPlies, MaxThreads);
     return 2;
 }
 
-int RunBench(int plies) {
+int RunBench(int plies, int threads) {
     TranspositionTable table;
     SilentSink sink;
-    const auto search = std::make_unique<Search>(table, sink);
+    const auto search = std::make_unique<SearchThreads>(table, sink);
+    if (!search->SetCount(threads)) {
+        std::fprintf(stderr, "mirabel-bench: only %d threads could be started\n", search->Count());
+        return 1;
+    }
     std::uint64_t totalNodes = 0;
     long long totalMilliseconds = 0;
     for (int i = 0; i < BenchPositionCount; ++i) {
@@ -92,6 +100,11 @@ int RunBench(int plies) {
     std::printf("nodes %llu\n", static_cast<unsigned long long>(totalNodes));
     std::printf("nps %llu\n", static_cast<unsigned long long>(totalNodes * 1000 /
                                                               static_cast<std::uint64_t>(elapsed)));
+    if (threads > 1)
+        std::printf(
+            "nodes and nps are summed over %d threads; their searches race, so the count "
+            "differs from run to run\n",
+            threads);
     return 0;
 }
 
@@ -99,11 +112,22 @@ int RunBench(int plies) {
 }  // namespace mirabel
 
 int main(int argc, char** argv) {
-    int plies = mirabel::DefaultPlies;
-    if (argc > 2) return mirabel::Usage();
-    if (argc == 2 && !mirabel::ParsePlies(argv[1], plies)) {
-        std::fprintf(stderr, "mirabel-bench: bad depth \"%s\"\n", argv[1]);
-        return mirabel::Usage();
+    using namespace mirabel;
+    int plies = DefaultPlies;
+    int threads = 1;
+    int first = 1;
+    if (argc >= 2 && std::string(argv[1]) == "--threads") {
+        if (argc < 3 || !ParseWhole(argv[2], 1, MaxThreads, threads)) {
+            std::fprintf(stderr, "mirabel-bench: bad thread count \"%s\"\n",
+                         argc < 3 ? "" : argv[2]);
+            return Usage();
+        }
+        first = 3;
     }
-    return mirabel::RunBench(plies);
+    if (argc > first + 1) return Usage();
+    if (argc == first + 1 && !ParseWhole(argv[first], MinPlies, MaxPlies, plies)) {
+        std::fprintf(stderr, "mirabel-bench: bad depth \"%s\"\n", argv[first]);
+        return Usage();
+    }
+    return RunBench(plies, threads);
 }

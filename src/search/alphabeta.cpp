@@ -82,12 +82,12 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
 
     const std::uint32_t keyLo = static_cast<std::uint32_t>(position.hashKey);
     const std::uint32_t keyHi = static_cast<std::uint32_t>(position.hashKey >> 32);
-    TableEntry* slot = nullptr;
+    TableEntry slot;
     if (table.Probe(side, keyLo, keyHi, alpha, beta, depth, slot)) {
-        pv[ply][ply] = slot->best;
-        return slot->score;
+        pv[ply][ply] = slot.best;
+        return slot.score;
     }
-    const OrderingMoves known{slot->best, slot->previous, killer1[ply], killer2[ply], pv[ply][ply]};
+    const OrderingMoves known{slot.best, slot.previous, killer1[ply], killer2[ply], pv[ply][ply]};
 
     const Position snapshot = position;
     if (ply == 0) inCheck[0] = InCheckNow(side, position);

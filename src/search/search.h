@@ -5,10 +5,12 @@
 // runs, and several searches can live in one process, each with its own table and report sink.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -17,6 +19,7 @@
 #include "position/position.h"
 #include "search/ordering.h"
 #include "search/picker.h"
+#include "search/table.h"
 
 namespace mirabel {
 
@@ -105,71 +108,28 @@ constexpr int NumericVariationSize = 256;
 void NumericVariation(const SearchReport& report, char (&text)[NumericVariationSize]);
 
 // ---------------------------------------------------------------------------------------------
-// The transposition table
-// ---------------------------------------------------------------------------------------------
-
-enum Bound : std::int8_t { BoundExact = 0, BoundUpper = 1, BoundLower = -1 };
-struct TableEntry {
-    std::uint32_t keyLo;
-    std::uint32_t keyHi;
-    std::int32_t score;
-    std::int8_t depth;
-    std::int8_t bound;
-    Move best;
-    Move previous;  // the best move stored before `best`
-};
-static_assert(sizeof(TableEntry) == 40);
-static_assert(std::is_trivially_copyable_v<TableEntry>);
-
-// One entry per slot, depth-preferred replacement; one half per side to move. The table the
-// engine starts with has 0x50000 slots a half, indexed by the low key bits under a mask that
-// reaches 2^17 of them; a table of another size is indexed by the key's scaled value and uses
-// every slot.
-class TranspositionTable {
-  public:
-    static constexpr std::uint32_t Half = 0x50000;
-    static constexpr std::uint32_t IndexMask = 0x4FFFF;
-    static constexpr std::size_t DefaultMegabytes = 2 * Half * sizeof(TableEntry) >> 20;
-    static_assert(DefaultMegabytes << 20 == 2 * Half * sizeof(TableEntry));
-
-    // A table of `megabytes` MiB, every entry zero; the starting size when that much memory
-    // cannot be had.
-    explicit TranspositionTable(std::size_t megabytes = DefaultMegabytes);
-
-    // A new empty table of about `megabytes` MiB (the starting one at its own size); false,
-    // with the table unchanged, when the memory cannot be had.
-    bool Resize(std::size_t megabytes);
-
-    // True on a hit; `slot` is the entry for (side, keyLo) in every case.
-    bool Probe(int side, std::uint32_t keyLo, std::uint32_t keyHi, int alpha, int beta, int depth,
-               TableEntry*& slot);
-    void Store(int side, std::uint32_t keyLo, std::uint32_t keyHi, int depth, const Move& best,
-               int score, int bound);
-    void Clear();
-    TableEntry& SlotOf(int side, std::uint32_t keyLo) {
-        const std::uint64_t wideKey = keyLo;
-        const std::uint32_t index =
-            scaled ? static_cast<std::uint32_t>(wideKey * half >> 32) : keyLo & IndexMask;
-        return entries[index + static_cast<std::uint32_t>(side) * half];
-    }
-    std::size_t SlotCount() const { return 2 * std::size_t{half}; }
-    // Starts loading the entry for (side, keyLo) into the cache, so that the wait for it
-    // overlaps other work before the probe.
-    void Prefetch(int side, std::uint32_t keyLo) {
-        const char* slot = reinterpret_cast<const char*>(&SlotOf(side, keyLo));
-        __builtin_prefetch(slot);
-        __builtin_prefetch(slot + sizeof(TableEntry) - 1);
-    }
-
-  private:
-    std::unique_ptr<TableEntry[]> entries;
-    std::uint32_t half = Half;
-    bool scaled = false;
-};
-
-// ---------------------------------------------------------------------------------------------
 // The search
 // ---------------------------------------------------------------------------------------------
+
+// What the searches of one root running on several threads share besides the table: the stop
+// flag, and the main search's time and node limits, which the helpers check too.
+struct SearchGroupState {
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint32_t> hardMs{NoTimeLimit};  // ms after `startTick`
+    std::uint32_t startTick = 0;                     // set before the searches start
+    std::uint64_t nodeLimit = 0;                     // likewise; 0 for none
+    std::atomic<std::uint64_t> nodes{0};             // as far as each search has added its own
+    std::mutex results;  // guards each search's last finished iteration while the group runs
+};
+
+// The last iteration a search finished: its plies (0 when none finished), score and variation.
+struct FinishedIteration {
+    int depth;
+    int score;
+    Move pv[PvShown];
+    int pvLength;
+};
+static_assert(std::is_trivially_copyable_v<FinishedIteration>);
 
 class Search {
   public:
@@ -186,6 +146,15 @@ class Search {
     std::uint64_t Nodes() const { return nodes; }
     // Whether the last search ended on its clock rather than at its depth.
     bool TimedOut() const { return stopped; }
+    const FinishedIteration& Finished() const { return finished; }
+
+    // Makes this search one of a group searching the same root on several threads, or, with
+    // nullptr, a search alone again. Search 0 of a group is its main search: it keeps the clock,
+    // the control and the reports but for the last one, and raises the group's stop flag. The
+    // others, its helpers, stop with the group and skip some iterations. Between searches only.
+    void JoinGroup(SearchGroupState* groupState, int index);
+    // Starts the ordering's random sequence afresh from `seed`.
+    void SeedOrdering(std::uint32_t seed) { random = OrderingRandom(seed); }
 
   private:
     // Lists of the plies a search reaches: the full-width plies stop before MaxPly - 1, and
@@ -208,6 +177,10 @@ class Search {
     int untilClockRead = 0;  // clock tests left until the clock is read
     std::uint64_t nodes = 0;
     int iterationDepth = 0;
+    FinishedIteration finished{};
+    SearchGroupState* group = nullptr;
+    int groupIndex = 0;
+    std::uint64_t publishedNodes = 0;  // nodes already added to the group's count
 
     bool inCheck[MaxPly] = {};
     Move pv[MaxPly][MaxPly] = {};
@@ -228,6 +201,11 @@ class Search {
     }
     bool ReadClock();
     std::uint32_t Now() const { return control != nullptr ? control->Now() : TickCount(); }
+    bool IsHelper() const { return group != nullptr && groupIndex > 0; }
+    bool ReadGroupClock();
+    void PublishNodes();
+    std::uint64_t TotalNodes() const;
+    bool SkipsIteration(int plies, int maxPlies) const;
     int StaticScore(int side) const { return side == 0 ? position.material : -position.material; }
 
     int IterativeDeepening(int side, int maxDepth);
@@ -242,6 +220,8 @@ class Search {
     void UpdateVariation(int ply, const Move& move);
     void ClearMoveTables();
     void Report(int score, bool final);
+    void KeepFinished(int score);
+    void SetFinished(const FinishedIteration& iteration);
 };
 
 }  // namespace mirabel

@@ -54,9 +54,11 @@ void UsiEngine::HandlePosition(const std::vector<std::string_view>& words) {
 
 void UsiEngine::HandleSetOption(const std::vector<std::string_view>& words) {
     const int hashMegabytes = options_.hashMegabytes;
+    const int threads = options_.threads;
     const std::string refusal = ApplySetOption(words, options_);
     if (!refusal.empty()) Refuse(refusal);
     if (options_.hashMegabytes != hashMegabytes) ApplyHashSize();
+    if (options_.threads != threads) ApplyThreadCount(threads);
 }
 
 bool UsiEngine::Handle(const std::string& line) {

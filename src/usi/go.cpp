@@ -8,6 +8,7 @@
 
 #include "movegen/movegen.h"
 #include "search/search.h"
+#include "search/threads.h"
 #include "usi/usi.h"
 
 namespace mirabel {
@@ -241,14 +242,14 @@ int MaxPliesFor(const GoLimits& limits, const TimeBudget& budget, int cap) {
 
 }  // namespace
 
-// The engine's search with its table and report lines; made at the first "go", so that an
-// engine that never searches never takes the table's memory.
+// The engine's searches with their one table and the report lines; made at the first "go" (or
+// "isready"), so that an engine that never searches never takes the table's memory.
 struct UsiEngine::SearchState {
     SearchState(const LineWriter& write, int hashMegabytes)
-        : table(static_cast<std::size_t>(hashMegabytes)), sink(write), search(table, sink) {}
+        : table(static_cast<std::size_t>(hashMegabytes)), sink(write), threads(table, sink) {}
     TranspositionTable table;
     UsiReportSink sink;
-    Search search;
+    SearchThreads threads;
 };
 
 UsiEngine::UsiEngine(LineWriter writer, CommandQueue* queue, UsiClock clock)
@@ -272,7 +273,21 @@ UsiEngine::SearchState& UsiEngine::EnsureSearch() {
     // is refused here as it is later, rather than silently replaced by the starting one.
     search_ = std::make_unique<SearchState>(write_, DefaultHashMegabytes);
     if (options_.hashMegabytes != DefaultHashMegabytes) ApplyHashSize();
+    ApplyThreadCount(1);
     return *search_;
+}
+
+// Threads are made or ended here, between searches, and wait for work in between. When not all
+// can be started the engine goes on with the count it had.
+void UsiEngine::ApplyThreadCount(int before) {
+    if (!search_) return;  // the threads are made with the searches
+    if (search_->threads.SetCount(options_.threads)) return;
+    const int started = search_->threads.Count();
+    search_->threads.SetCount(before);
+    Refuse("Threads: only " + std::to_string(started) + " of " + std::to_string(options_.threads) +
+           " threads could be started; the engine keeps " +
+           std::to_string(search_->threads.Count()));
+    options_.threads = search_->threads.Count();
 }
 
 void UsiEngine::ApplyHashSize() {
@@ -298,20 +313,22 @@ void UsiEngine::HandleGo(const std::vector<std::string_view>& words) {
     searchLimits.nodeLimit = limits.nodes;
     searchLimits.control = &control;
     state.sink.Begin(position_, side);
-    state.search.Run(position_, side, searchLimits);
+    state.threads.Run(position_, side, searchLimits);
     control.WaitForRelease();
     write_(PlayBestMove(state));
+    state.threads.Join();
 }
 
 std::string UsiEngine::PlayBestMove(SearchState& state) {
     const int side = SideToMove();
-    Move chosen = state.search.BestMove();
+    Move chosen = state.threads.BestMove();
     // A search stopped before its first iteration ended still plays a legal move: the first
-    // one the rules list. Only a side without any legal move resigns.
-    if (chosen.from == NoMove) {
-        MoveList legal;
-        if (GenerateLegalMoves(side, position_, legal) > 0) chosen = legal[0];
-    }
+    // one the rules list. Only a side without any legal move resigns. The move found is checked
+    // against the rules too: a table entry gone wrong must never reach the front end.
+    MoveList legal;
+    const int count = GenerateLegalMoves(side, position_, legal);
+    if (std::none_of(legal, legal + count, [&](const Move& m) { return SameMove(m, chosen); }))
+        chosen = count > 0 ? legal[0] : NoMoveRecord;
     std::string reply = std::string("bestmove ") + MoveToUsi(chosen);
     if (chosen.from == NoMove) return reply;
     Move ponder;

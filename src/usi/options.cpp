@@ -17,6 +17,7 @@ struct SpinOption {
 constexpr SpinOption SpinOptions[] = {
     {"USI_Hash", &EngineOptions::hashMegabytes, DefaultHashMegabytes, 1, MaxHashMegabytes},
     {"NetworkDelay", &EngineOptions::networkDelay, DefaultNetworkDelay, 0, 10000},
+    {"Threads", &EngineOptions::threads, 1, 1, MaxThreadCount},
 };
 
 }  // namespace

@@ -92,9 +92,11 @@ std::vector<std::string_view> SplitWords(std::string_view line);
 constexpr int DefaultHashMegabytes = 25;
 constexpr int MaxHashMegabytes = 16384;
 constexpr int DefaultNetworkDelay = 120;  // ms kept back from the clock for pipes and front end
+constexpr int MaxThreadCount = 256;       // searches run at once, each on a thread of its own
 struct EngineOptions {
     int hashMegabytes = DefaultHashMegabytes;
     int networkDelay = DefaultNetworkDelay;
+    int threads = 1;
     bool ponder = false;
 };
 std::vector<std::string> OptionLines();  // the "option" lines of the reply to "usi"
@@ -151,6 +153,7 @@ class UsiEngine {
     SearchState& EnsureSearch();
     void StartNewGame();
     void ApplyHashSize();
+    void ApplyThreadCount(int before);
     std::string PlayBestMove(SearchState& state);
     void Refuse(const std::string& what);
     void HandlePosition(const std::vector<std::string_view>& words);

@@ -274,7 +274,7 @@ TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
     for (const std::size_t megabytes : {25, 1, 24, 26, 25}) {
         ASSERT_TRUE(table->Resize(megabytes));
         const std::size_t half = table->SlotCount() / 2;
-        TableEntry* first = &table->SlotOf(0, 0);
+        TableSlot* first = &table->SlotOf(0, 0);
         const auto last = static_cast<std::ptrdiff_t>(megabytes == 25 ? 0x4FFFF : half - 1);
         // As many slots as the memory holds.
         EXPECT_TRUE(2 * half * sizeof(TableEntry) <= megabytes << 20 &&
@@ -283,10 +283,10 @@ TEST(TranspositionTable, TheStartingSizeAndOthersThatUseEverySlot) {
         EXPECT_EQ(&table->SlotOf(1, 0) - first, static_cast<std::ptrdiff_t>(half));
         EXPECT_EQ(&table->SlotOf(1, 0xFFFFFFFF) - first, static_cast<std::ptrdiff_t>(half) + last);
         // A resized table starts empty and keeps what is stored in it.
-        TableEntry* slot = nullptr;
-        EXPECT_FALSE(table->Probe(0, 77, 88, -5, 5, 4, slot));
+        TableEntry entry{};
+        EXPECT_FALSE(table->Probe(0, 77, 88, -5, 5, 4, entry));
         table->Store(0, 77, 88, 8, NoMoveRecord, 3, BoundExact);
-        EXPECT_TRUE(table->Probe(0, 77, 88, -5, 5, 8, slot) && slot->score == 3);
+        EXPECT_TRUE(table->Probe(0, 77, 88, -5, 5, 8, entry) && entry.score == 3);
     }
 }
 

@@ -129,6 +129,7 @@ const std::string UsiReply =
     "id name mirabel\nid author mirabel\n"
     "option name USI_Hash type spin default 25 min 1 max 16384\n"
     "option name NetworkDelay type spin default 120 min 0 max 10000\n"
+    "option name Threads type spin default 1 min 1 max 256\n"
     "option name USI_Ponder type check default false\nusiok\n";
 
 std::string Info(const std::string& text) {
