@@ -36,7 +36,7 @@ int Search::Run(const Position& start, int side, const SearchLimits& limits) {
     publishedNodes = nodes;
     position = start;
     position.material = MaterialBalance(0, position);
-    stopped = false;
+    stopped = overtaken = false;
     untilClockRead = 1;
     history.Clear();
     time = {limits.softLimitMs, limits.timeLimitMs};
@@ -74,13 +74,18 @@ int Search::IterativeDeepening(int side, int maxDepth) {
     Move best = NoMoveRecord;
     pv[0][0] = best;
     int bestScore = -ScoreInfinity;
+    maxIterationPlies = maxDepth / OnePly;
     // Iterations from three plies up; a shallower limit gets one iteration at that depth.
     for (int depth = std::max(OnePly, std::min(3 * OnePly, maxDepth)); depth <= maxDepth;
          depth += OnePly) {
-        if (IsHelper() && SkipsIteration(depth / OnePly, maxDepth / OnePly)) continue;
+        if (group != nullptr && SkipsIteration(depth / OnePly, maxDepth / OnePly)) continue;
         iterationDepth = depth / OnePly;
         if (static_cast<std::uint32_t>(Now() - startTick) > time.softMs) stopped = true;
         const int result = AlphaBeta(side, -ScoreInfinity, ScoreInfinity, depth, 0, false);
+        if (overtaken && !group->stop.load(std::memory_order_relaxed)) {
+            overtaken = stopped = false;  // on to an iteration no search has finished yet
+            continue;
+        }
         if (stopped) break;
         bestScore = result;
         best = pv[0][0];

@@ -119,6 +119,7 @@ struct SearchGroupState {
     std::uint32_t startTick = 0;                     // set before the searches start
     std::uint64_t nodeLimit = 0;                     // likewise; 0 for none
     std::atomic<std::uint64_t> nodes{0};             // as far as each search has added its own
+    std::atomic<int> deepest{0};  // plies of the deepest iteration any search has finished
     std::mutex results;  // guards each search's last finished iteration while the group runs
 };
 
@@ -173,6 +174,9 @@ class Search {
     SearchControl* control = nullptr;
     std::uint32_t lastAsked = 0;  // elapsed ms when the control was last asked
     bool stopped = false;
+    // In a group: the iteration under way was left because another search finished it first.
+    bool overtaken = false;
+    int maxIterationPlies = 0;  // the deepest iteration of the search under way
     static constexpr int ClockReadInterval = 256;
     int untilClockRead = 0;  // clock tests left until the clock is read
     std::uint64_t nodes = 0;
@@ -203,6 +207,7 @@ class Search {
     std::uint32_t Now() const { return control != nullptr ? control->Now() : TickCount(); }
     bool IsHelper() const { return group != nullptr && groupIndex > 0; }
     bool ReadGroupClock();
+    bool Overtaken();
     void PublishNodes();
     std::uint64_t TotalNodes() const;
     bool SkipsIteration(int plies, int maxPlies) const;

@@ -39,6 +39,8 @@ void Search::SetFinished(const FinishedIteration& iteration) {
     }
     const std::lock_guard<std::mutex> lock(group->results);
     finished = iteration;
+    if (iteration.depth > group->deepest.load(std::memory_order_relaxed))
+        group->deepest.store(iteration.depth, std::memory_order_relaxed);
 }
 
 void Search::JoinGroup(SearchGroupState* groupState, int index) {
@@ -56,8 +58,11 @@ void Search::PublishNodes() {
     publishedNodes = nodes;
 }
 
+// In a group no search starts an iteration that another has already finished: the table holds
+// that one's results, and the answer comes from the deepest iteration any search finished.
 bool Search::SkipsIteration(int plies, int maxPlies) const {
-    if (plies >= maxPlies) return false;  // every helper finishes with the deepest
+    if (group->deepest.load(std::memory_order_relaxed) >= plies) return true;
+    if (!IsHelper() || plies >= maxPlies) return false;  // every helper finishes with the deepest
     const int row = (groupIndex - 1) % ScheduleRows;
     return (plies + SkipPhase[row]) / SkipSize[row] % 2 != 0;
 }
@@ -74,7 +79,7 @@ bool Search::ReadGroupClock() {
         if (counted || elapsed > group->hardMs.load(std::memory_order_relaxed))
             group->stop.store(true, std::memory_order_relaxed);
         stopped = group->stop.load(std::memory_order_relaxed);
-        return stopped;
+        return stopped || Overtaken();
     }
     if (control != nullptr && elapsed != lastAsked) {
         lastAsked = elapsed;
@@ -84,7 +89,18 @@ bool Search::ReadGroupClock() {
     if (elapsed > time.hardMs || counted || group->stop.load(std::memory_order_relaxed))
         stopped = true;
     if (stopped) group->stop.store(true, std::memory_order_relaxed);
-    return stopped;
+    return stopped || Overtaken();
+}
+
+// Whether another search of the group finished the iteration under way: this one then leaves
+// it for the next (the main search ends once the deepest asked for is finished).
+bool Search::Overtaken() {
+    const int deepest = group->deepest.load(std::memory_order_relaxed);
+    if (deepest < iterationDepth) return false;
+    if (!IsHelper() && deepest >= maxIterationPlies)
+        group->stop.store(true, std::memory_order_relaxed);
+    overtaken = stopped = true;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -168,6 +184,7 @@ void SearchThreads::StartHelpers(const Position& start, int side, const SearchLi
     state.stop.store(false, std::memory_order_relaxed);
     state.hardMs.store(limits.timeLimitMs, std::memory_order_relaxed);
     state.nodes.store(0, std::memory_order_relaxed);
+    state.deepest.store(0, std::memory_order_relaxed);
     state.nodeLimit = limits.nodeLimit;
     state.startTick = TickCount();
     {
