@@ -122,11 +122,12 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
 }
 
 MateProbe MateSolver::ProbeNode(const Position& position, bool orNode) const {
-    return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_);
+    return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_,
+                        !strict_);
 }
 
-void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
-                     std::uint32_t thdn) {
+MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
+                          std::uint32_t thdn) {
     const std::uint64_t startNodes = nodes_++;
     const std::uint64_t key = BoardKey(position, orNode);
     const std::int8_t* hand = position.hand[attacker_];
@@ -135,7 +136,7 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         // Too deep to follow: no mate along this path, which says nothing of other paths.
         result = MateProbe{MateInfinite, 0, 0, true};
         table_.Store(key, hand, result, 1, generation_);
-        return;
+        return result;
     }
     Move* moves = &moveArena_[arenaUsed_];
     const int count = GenerateChildren(position, orNode, moves);
@@ -143,7 +144,7 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         result =
             orNode ? MateProbe{MateInfinite, 0, 0, false} : MateProbe{0, MateInfinite, 0, false};
         table_.Store(key, hand, result, 1, generation_);
-        return;
+        return result;
     }
     std::uint64_t* keys = &keyArena_[arenaUsed_];
     std::uint64_t* fullKeys = &fullKeyArena_[arenaUsed_];
@@ -162,10 +163,10 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
             probes[i] = MateProbe{MateInfinite, 0, 0, true, true};
             continue;
         }
-        probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+        probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_, !strict_);
         if (orNode && !probes[i].found) {
             FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
-            probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_);
+            probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_, !strict_);
         }
     }
 
@@ -242,17 +243,17 @@ void MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32
         Position child = position;
         MakeMove(side, child, moves[best]);
         pathKeys_[ply + 1] = fullKeys[best];
-        if (orNode)
-            Mid(child, false, ply + 1, childNear, childFar);
-        else
-            Mid(child, true, ply + 1, childFar, childNear);
-        probes[best] = table_.Probe(keys[best], hands + best * HandSlots, generation_);
+        const MateProbe searched = orNode ? Mid(child, false, ply + 1, childNear, childFar)
+                                          : Mid(child, true, ply + 1, childFar, childNear);
+        probes[best] =
+            strict_ ? searched : table_.Probe(keys[best], hands + best * HandSlots, generation_);
     }
     arenaUsed_ -= static_cast<std::size_t>(count);
     const std::uint64_t work = nodes_ - startNodes;
     table_.Store(key, hand, result,
                  static_cast<std::uint32_t>(std::min<std::uint64_t>(work, 0xFFFFFFFF)),
                  generation_);
+    return result;
 }
 
 bool MateSolver::ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget) {
@@ -265,6 +266,20 @@ bool MateSolver::ProveChild(const Position& position, bool orNode, int ply, std:
     }
     budgetEnd_ = savedEnd;
     return probe.pn == 0;
+}
+
+// A "no mate" that rests on a repetition may have taken a disproof found along another path,
+// where the repetition was real, for one along this path, where it is not. It is searched
+// again with every such disproof taken only as its own search returns it, so that the answer is
+// a mate, a "no mate" that holds from the root, or no answer in the time left.
+MateProbe MateSolver::SolveStrictly(const Position& root) {
+    strict_ = true;
+    MateProbe probe;
+    while (probe.pn != 0 && probe.dn != 0 && !TimeUp())
+        probe = Mid(root, true, 0, MateInfinite - 1, MateInfinite - 1);
+    strict_ = false;
+    if (probe.pn == 0) return ProbeNode(root, true);
+    return probe.dn == 0 ? probe : MateProbe{};
 }
 
 MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimits& limits,
@@ -294,6 +309,7 @@ MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimit
         Mid(root, true, 0, MateInfinite - 1, MateInfinite - 1);
         probe = ProbeNode(root, true);
     }
+    if (probe.dn == 0 && probe.pathDependent) probe = SolveStrictly(root);
     if (probe.pn == 0) {
         answer.length = ExtractLine(root, answer.line);
         answer.result = answer.length > 0 ? MateResult::Mate : MateResult::Timeout;

@@ -68,7 +68,10 @@ class MateTable {
 
     // Proved when an entry of the same board proves it for a hand the attacker's includes;
     // disproved when one disproves it for a hand that includes the attacker's.
-    MateProbe Probe(std::uint64_t boardKey, const std::int8_t* hand, std::uint8_t generation) const;
+    // A path-dependent disproof is taken only within the solve that found it, and only when
+    // `trustDependent`.
+    MateProbe Probe(std::uint64_t boardKey, const std::int8_t* hand, std::uint8_t generation,
+                    bool trustDependent = true) const;
     void Store(std::uint64_t boardKey, const std::int8_t* hand, const MateProbe& result,
                std::uint32_t work, std::uint8_t generation);
     // The entry of exactly this board and hand, or nullptr.
@@ -146,6 +149,9 @@ class MateSolver {
     std::uint32_t lastReportMs_ = 0;
     int untilClock_ = 0;
     bool stopped_ = false;
+    // Set while a "no mate" that rested on a repetition seen along another path is checked
+    // again: path-dependent disproofs are then taken only as their search returns them.
+    bool strict_ = false;
     SearchControl* control_ = nullptr;
     MateProgress* progress_ = nullptr;
 
@@ -155,9 +161,10 @@ class MateSolver {
     int GenerateChildren(const Position& position, bool orNode, Move* out);
     bool OnPath(std::uint64_t fullKey, int ply) const;
     void FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch);
-    void Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
-             std::uint32_t thdn);
+    MateProbe Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
+                  std::uint32_t thdn);
     MateProbe ProbeNode(const Position& position, bool orNode) const;
+    MateProbe SolveStrictly(const Position& root);
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);
     bool IsFutileInterposition(const Position& position, int square, int ply);

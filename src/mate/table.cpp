@@ -55,9 +55,9 @@ bool MateTable::Resize(std::size_t megabytes) {
     std::unique_ptr<void, FreeMemory> memory(std::calloc(size + HugePage, 1));
     if (!memory) return false;
     const auto address = reinterpret_cast<std::uintptr_t>(memory.get());
-    const std::uintptr_t aligned = (address + HugePage - 1) & ~(HugePage - 1);
+    char* aligned = static_cast<char*>(memory.get()) + (HugePage - address % HugePage) % HugePage;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    madvise(aligned, size, MADV_HUGEPAGE);
 #endif
     memory_ = std::move(memory);
     slots_ = reinterpret_cast<MateEntry*>(aligned);
@@ -71,8 +71,8 @@ void MateTable::Clear() {
                 (clusterMask_ + 1) * ClusterSize * sizeof(MateEntry));
 }
 
-MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand,
-                           std::uint8_t generation) const {
+MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std::uint8_t generation,
+                           bool trustDependent) const {
     MateProbe probe;
     const MateEntry* cluster = Cluster(boardKey);
     for (int i = 0; i < ClusterSize; ++i) {
@@ -89,7 +89,8 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand,
         }
         // A disproof resting on a repetition holds only within the solve that found it.
         if (entry.dn == 0 && Includes(entry.hand, hand) &&
-            (!dependent || entry.flags >> GenerationShift == (generation & 63))) {
+            (!dependent ||
+             (trustDependent && entry.flags >> GenerationShift == (generation & 63)))) {
             probe.pn = MateInfinite;
             probe.dn = 0;
             probe.pathDependent = dependent;
