@@ -30,8 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Require(side == 0 || side == 1);
+    // One side may have no king (a tsume position), never both.
+    Require(target.kingSquare[0] != NoSquare || target.kingSquare[1] != NoSquare);
     for (int s = 0; s < 2; ++s)
-        Require(target.board[target.kingSquare[s]] == (s == 0 ? King : -King));
+        Require(target.kingSquare[s] == NoSquare ||
+                target.board[target.kingSquare[s]] == (s == 0 ? King : -King));
     Position again{};
     int sideAgain = 0, numberAgain = 0;
     const std::string written = WriteSfen(target, side, moveNumber);
