@@ -75,7 +75,7 @@ bool ReadSolution(const std::string& line, const Position& start, int side, Move
     Position position = start;
     length = 0;
     while (words >> word && length < MaxMateLine) {
-        Move move;
+        Move move = NoMoveRecord;
         if (!ParseUsiMove(word, side, position, move)) return false;
         MakeMove(side, position, move);
         moves[length++] = move;
@@ -119,7 +119,7 @@ int Split(int low, int high, const char* path) {
             if (rest >= low && rest <= high) {
                 std::string text = WriteSfen(position, side) + " moves";
                 for (int i = ply; i < length; ++i)
-                    text += std::string(" ") + MoveToUsi(solution[i]);
+                    text.append(1, ' ').append(MoveToUsi(solution[i]));
                 std::printf("%s\n", text.c_str());
             }
             MakeMove(side, position, solution[ply]);
@@ -197,7 +197,7 @@ int Run(int argc, char** argv) {
         std::string text;
         if (answer.result == MateResult::Mate) {
             for (int i = 0; i < answer.length; ++i)
-                text += std::string(" ") + MoveToUsi(answer.line[i]);
+                text.append(1, ' ').append(MoveToUsi(answer.line[i]));
             if (!IsMateLine(position, side, answer.line, answer.length)) {
                 text += " (NOT A MATE)";
                 ++wrong;

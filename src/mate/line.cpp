@@ -83,7 +83,7 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
                 if (result <= 1) break;   // a mate in one is the shortest there is
                 if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, CheckProofBudget))
                     continue;
-                Move reply;
+                Move reply = NoMoveRecord;
                 const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
                 if (length < result) {
                     result = length;
@@ -205,7 +205,7 @@ int MateSolver::ExtractLine(const Position& root, Move* line) {
     // Working out the exact length may cost as much again as the proof, and at least enough
     // for every short problem.
     extractEnd_ = nodes_ + std::max<std::uint64_t>(nodes_, 200000);
-    Move best;
+    Move best = NoMoveRecord;
     const bool exact = ExactLength(root, true, 0, MaxMateLine, best) < MaxMateLine;
     Position position = root;
     int length = 0;
@@ -217,7 +217,7 @@ int MateSolver::ExtractLine(const Position& root, Move* line) {
         const int count = GenerateChildren(position, orNode, moves);
         if (count == 0) break;
         if (exact) {
-            Move wanted;
+            Move wanted = NoMoveRecord;
             if (ExactLength(position, orNode, length, MaxMateLine, wanted) < MaxMateLine)
                 IsListed(moves, count, wanted, chosen);
         }
@@ -255,7 +255,7 @@ bool IsMateLine(const Position& start, int attacker, const Move* line, int lengt
     for (int i = 0; i < length; ++i) {
         const int side = i % 2 == 0 ? attacker : 1 - attacker;
         const int count = GenerateLegalMoves(side, position, moves);
-        Move listed;
+        Move listed = NoMoveRecord;
         if (!IsListed(moves, count, line[i], listed)) return false;
         MakeMove(side, position, listed);
         if (side == attacker && !InCheckNow(1 - attacker, position)) return false;

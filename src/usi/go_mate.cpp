@@ -84,7 +84,9 @@ std::uint32_t MateTimeLimit(const std::vector<std::string_view>& words, std::str
     if (mate == words.end() || mate + 1 == words.end() || mate[1] == "infinite") return NoTimeLimit;
     std::int64_t ms = 0;
     if (!ReadNumber(mate[1], ms) || ms < 0) {
-        refusal = "go mate: ignored \"" + Printable(mate[1]) + "\"; searching without a limit";
+        refusal = "go mate: ignored \"";
+        refusal += Printable(mate[1]);
+        refusal += "\"; searching without a limit";
         return NoTimeLimit;
     }
     return static_cast<std::uint32_t>(std::min<std::int64_t>(ms, NoTimeLimit - 1));
@@ -118,8 +120,10 @@ void UsiEngine::HandleGoMate(const std::vector<std::string_view>& words) {
         &progress);
     std::string reply = "checkmate";
     if (answer.result == MateResult::Mate) {
-        for (int i = 0; i < answer.length; ++i)
-            reply += std::string(" ") + MoveToUsi(answer.line[i]);
+        for (int i = 0; i < answer.length; ++i) {
+            reply += ' ';
+            reply += MoveToUsi(answer.line[i]);
+        }
     } else {
         reply += answer.result == MateResult::NoMate ? " nomate" : " timeout";
     }
