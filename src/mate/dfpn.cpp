@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "mate/mate.h"
+#include "position/attackers.h"
 
 namespace mirabel {
 
@@ -34,6 +35,41 @@ std::uint64_t RootSalt(const Position& root, int attacker) {
     for (const int total : totals)
         salt = (salt ^ static_cast<std::uint64_t>(total)) * 0x100000001B3ULL;
     return salt;
+}
+
+// Whether the defender, in check, could answer it by dropping a piece between his king and a
+// checking slider: some slider of the attacker sees the king from two squares away or more.
+bool CheckCanBeBlocked(const Position& position, int defender) {
+    const int king = position.kingSquare[defender];
+    if (king == NoSquare) return false;
+    for (int dir = 0; dir < DirectionCount; ++dir) {
+        const SquareList& ray = Ray[dir][king];
+        if (ray.count < 2 || position.board[ray.squares[0]] != 0) continue;
+        for (int i = 1; i < ray.count; ++i) {
+            const int code = position.board[ray.squares[i]];
+            if (code == 0) continue;
+            if (AttackerSets[defender][dir][code + 15]) return true;
+            break;
+        }
+    }
+    return false;
+}
+
+// Widens a proof hand at a defender's node to what his drops ask for: when a check can be
+// blocked, every kind he holds none of must stay out of his hand, so the attacker keeps all he
+// holds of it (with less, the defender would hold one and could drop it in the way).
+void KeepBlockersAway(const Position& position, int attacker, std::int8_t* proofHand) {
+    if (!CheckCanBeBlocked(position, 1 - attacker)) return;
+    for (int slot = 0; slot < HandSlots; ++slot)
+        if (position.hand[1 - attacker][slot] == 0)
+            proofHand[slot] = std::max(proofHand[slot], position.hand[attacker][slot]);
+}
+
+// The defender is mated: the proof needs no piece in hand but those that keep blockers away.
+MateProbe MatedProof(const Position& position, int attacker, bool found) {
+    MateProbe proof{0, MateInfinite, 0, false, found};
+    KeepBlockersAway(position, attacker, proof.hand);
+    return proof;
 }
 
 }  // namespace
@@ -102,7 +138,7 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
     MateProbe result;
     if (count == 0) {
         result = orNode ? MateProbe{MateInfinite, 0, 0, false, true}
-                        : MateProbe{0, MateInfinite, 0, false, true};
+                        : MatedProof(child, attacker_, true);
     } else if (orNode) {
         result = MateProbe{1, static_cast<std::uint32_t>(std::min(count, 8)), 0, false, true};
     } else {
@@ -142,7 +178,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
     const int count = GenerateChildren(position, orNode, moves);
     if (count == 0) {
         result =
-            orNode ? MateProbe{MateInfinite, 0, 0, false} : MateProbe{0, MateInfinite, 0, false};
+            orNode ? MateProbe{MateInfinite, 0, 0, false} : MatedProof(position, attacker_, false);
         table_.Store(key, hand, result, 1, generation_);
         return result;
     }
@@ -248,12 +284,42 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         probes[best] =
             strict_ ? searched : table_.Probe(keys[best], hands + best * HandSlots, generation_);
     }
+    if (result.pn == 0) ProofHand(position, orNode, moves, probes, count, result);
     arenaUsed_ -= static_cast<std::size_t>(count);
     const std::uint64_t work = nodes_ - startNodes;
     table_.Store(key, hand, result,
                  static_cast<std::uint32_t>(std::min<std::uint64_t>(work, 0xFFFFFFFF)),
                  generation_);
     return result;
+}
+
+// The least hand a proved node needs: at the attacker's node what the shortest proved check
+// needs, with a dropped piece added back and a captured one taken off; at the defender's node
+// what the proof of each reply needs, and what keeps blockers out of his hand.
+void MateSolver::ProofHand(const Position& position, bool orNode, const Move* moves,
+                           const MateProbe* probes, int count, MateProbe& result) const {
+    std::memset(result.hand, 0, HandSlots);
+    if (!orNode) {
+        for (int i = 0; i < count; ++i)
+            for (int slot = 0; slot < HandSlots; ++slot)
+                result.hand[slot] = std::max(result.hand[slot], probes[i].hand[slot]);
+        KeepBlockersAway(position, attacker_, result.hand);
+        return;
+    }
+    int proved = -1;
+    for (int i = 0; i < count; ++i)
+        if (probes[i].pn == 0 && (proved < 0 || probes[i].length < probes[proved].length))
+            proved = i;
+    std::memcpy(result.hand, probes[proved].hand, HandSlots);
+    const Move& move = moves[proved];
+    if (move.from < 0) {
+        ++result.hand[HandSlot[-move.from]];
+    } else if (const int captured = position.board[move.to]; captured != 0) {
+        std::int8_t& taken = result.hand[HandSlot[AbsCode(captured)]];
+        if (taken > 0) --taken;
+    }
+    for (int slot = 0; slot < HandSlots; ++slot)
+        result.hand[slot] = std::min(result.hand[slot], position.hand[attacker_][slot]);
 }
 
 bool MateSolver::ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget) {

@@ -127,9 +127,9 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
     if (!complete || result >= limit || result < 0) return Unreached;
     MateEntry* entry = table_.Find(key, hand);
     if (entry == nullptr) {
-        table_.Store(key, hand,
-                     MateProbe{0, MateInfinite, static_cast<std::uint16_t>(result), false}, 1,
-                     generation_);
+        MateProbe proof{0, MateInfinite, static_cast<std::uint16_t>(result), false};
+        std::memcpy(proof.hand, hand, HandSlots);
+        table_.Store(key, hand, proof, 1, generation_);
         entry = table_.Find(key, hand);
     }
     if (entry != nullptr && entry->pn == 0) {

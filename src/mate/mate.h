@@ -56,6 +56,8 @@ struct MateProbe {
     std::uint16_t length = 0;
     bool pathDependent = false;
     bool found = false;  // some entry of the table spoke of it
+    // A proof's least attacker's hand: the proof holds for every hand that includes it.
+    std::int8_t hand[HandSlots] = {};
 };
 
 // The solver's table: clusters of four slots, sized in MiB.
@@ -66,6 +68,7 @@ class MateTable {
     void Clear();
     std::size_t Megabytes() const { return megabytes_; }
 
+    // A proof is stored for its proof hand (`result.hand`), anything else for `hand`.
     // Proved when an entry of the same board proves it for a hand the attacker's includes;
     // disproved when one disproves it for a hand that includes the attacker's.
     // A path-dependent disproof is taken only within the solve that found it, and only when
@@ -164,6 +167,8 @@ class MateSolver {
     MateProbe Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
                   std::uint32_t thdn);
     MateProbe ProbeNode(const Position& position, bool orNode) const;
+    void ProofHand(const Position& position, bool orNode, const Move* moves,
+                   const MateProbe* probes, int count, MateProbe& result) const;
     MateProbe SolveStrictly(const Position& root);
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);

@@ -85,6 +85,7 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
             probe.dn = MateInfinite;
             probe.length = entry.length;
             probe.pathDependent = false;
+            std::memcpy(probe.hand, entry.hand, HandSlots);
             return probe;
         }
         // A disproof resting on a repetition holds only within the solve that found it.
@@ -138,6 +139,12 @@ void MateTable::Store(std::uint64_t boardKey, const std::int8_t* hand, const Mat
         slot->exact = NoLength;
     } else if (slot->pn == 0 && result.pn != 0) {
         return;  // a proof stays a proof
+    }
+    if (result.pn == 0 && !SameHand(slot->hand, result.hand)) {
+        // The proof needs less than the hand it was found with: the entry speaks of the
+        // smaller hand from now on, and an exact length worked out for the larger is dropped.
+        std::memcpy(slot->hand, result.hand, HandSlots);
+        slot->exact = NoLength;
     }
     slot->pn = result.pn;
     slot->dn = result.dn;

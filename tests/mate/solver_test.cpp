@@ -2,6 +2,7 @@
 // sharing of proofs across hands, and the limits that end a solve.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -152,9 +153,13 @@ TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
     const std::int8_t goldPawn[HandSlots] = {1, 0, 0, 0, 1, 0, 0};
     const std::int8_t none[HandSlots] = {};
     const std::uint64_t board = 0x1234567800000001ULL;
-    table.Store(board, gold, MateProbe{0, MateInfinite, 3, false, true}, 10, 1);
+    // Found with gold and pawn in hand, the proof needs the gold alone: it is kept for that.
+    MateProbe proof{0, MateInfinite, 3, false, true};
+    std::memcpy(proof.hand, gold, HandSlots);
+    table.Store(board, goldPawn, proof, 10, 1);
     EXPECT_EQ(table.Probe(board, goldPawn, 1).pn, 0u);  // more in hand: mated too
     EXPECT_EQ(table.Probe(board, gold, 1).length, 3);
+    EXPECT_EQ(table.Probe(board, gold, 1).hand[4], 1);
     EXPECT_NE(table.Probe(board, none, 1).pn, 0u);          // less: not known
     EXPECT_NE(table.Probe(board + 2, goldPawn, 1).pn, 0u);  // another board
 
