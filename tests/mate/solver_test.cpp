@@ -176,6 +176,22 @@ TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
     EXPECT_NE(table.Probe(cyclic, gold, 2).dn, 0u);
 }
 
+// A proof found where the defender holds nothing to drop must not be taken for the same board
+// once he holds pieces he can block a distant check with: a lance dropped from afar mates the
+// first position and only checks the second, which has no mate.
+TEST(MateSolver, AProofHandKeepsTheDefendersBlockersInMind) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int side = 0;
+    const Position bare = Read("7lk/7p1/9/9/9/9/9/9/9 b 2R2B4G4S4N3L17P 1", side);
+    MateAnswer answer = solver.Solve(bare, side, MateLimits{NoTimeLimit, 0, nullptr});
+    ExpectMate(bare, side, answer, "nothing to block with");
+    EXPECT_EQ(answer.length, 1);
+    const Position blocks = Read("7lk/7p1/9/9/9/9/9/9/9 b L2r2b4g4s4n2l17p 1", side);
+    answer = solver.Solve(blocks, side, MateLimits{NoTimeLimit, 0, nullptr});
+    EXPECT_EQ(answer.result, MateResult::NoMate);
+}
+
 TEST(MateSolver, StopsAtItsLimits) {
     MateTable table(MinMateTableMegabytes);
     MateSolver solver(table);
