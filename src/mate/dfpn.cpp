@@ -195,14 +195,21 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         keys[i] = BoardKey(child, !orNode);
         fullKeys[i] = FullKey(child, !orNode);
         std::memcpy(hands + i * HandSlots, child.hand[attacker_], HandSlots);
+        table_.Prefetch(keys[i]);
+    }
+    // The look-ups after all the keys: the clusters' memory is on its way by then.
+    for (int i = 0; i < count; ++i) {
+        const std::int8_t* childHand = hands + i * HandSlots;
         if (OnPath(fullKeys[i], ply + 1)) {
             probes[i] = MateProbe{MateInfinite, 0, 0, true, true};
             continue;
         }
-        probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_, !strict_);
+        probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
         if (orNode && !probes[i].found) {
+            Position child = position;
+            MakeMove(side, child, moves[i]);
             FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
-            probes[i] = table_.Probe(keys[i], child.hand[attacker_], generation_, !strict_);
+            probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
         }
     }
 

@@ -77,6 +77,8 @@ class MateTable {
                     bool trustDependent = true) const;
     void Store(std::uint64_t boardKey, const std::int8_t* hand, const MateProbe& result,
                std::uint32_t work, std::uint8_t generation);
+    // Asks for the board's cluster ahead of a look-up.
+    void Prefetch(std::uint64_t boardKey) const { __builtin_prefetch(Cluster(boardKey)); }
     // The entry of exactly this board and hand, or nullptr.
     MateEntry* Find(std::uint64_t boardKey, const std::int8_t* hand);
 

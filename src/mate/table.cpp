@@ -78,9 +78,10 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
     for (int i = 0; i < ClusterSize; ++i) {
         const MateEntry& entry = cluster[i];
         if (entry.boardKey != boardKey) continue;
-        probe.found = true;
+        const bool current = entry.flags >> GenerationShift == (generation & 63);
         const bool dependent = (entry.flags & PathDependent) != 0;
         if (entry.pn == 0 && Includes(hand, entry.hand)) {
+            probe.found = true;
             probe.pn = 0;
             probe.dn = MateInfinite;
             probe.length = entry.length;
@@ -90,8 +91,8 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
         }
         // A disproof resting on a repetition holds only within the solve that found it.
         if (entry.dn == 0 && Includes(entry.hand, hand) &&
-            (!dependent ||
-             (trustDependent && entry.flags >> GenerationShift == (generation & 63)))) {
+            (!dependent || (trustDependent && current))) {
+            probe.found = true;
             probe.pn = MateInfinite;
             probe.dn = 0;
             probe.pathDependent = dependent;
@@ -99,7 +100,11 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
             if (!dependent) return probe;
             continue;
         }
-        if (probe.dn != 0 && SameHand(hand, entry.hand) && entry.pn != 0 && entry.dn != 0) {
+        // Numbers of an unsettled node are the estimates of one solve: another problem's
+        // search may have driven them far from what this one needs.
+        if (probe.dn != 0 && current && SameHand(hand, entry.hand) && entry.pn != 0 &&
+            entry.dn != 0) {
+            probe.found = true;
             probe.pn = entry.pn;
             probe.dn = entry.dn;
         }
