@@ -113,14 +113,8 @@ bool MateSolver::TimeUp() {
 }
 
 int MateSolver::GenerateChildren(const Position& position, bool orNode, Move* out) {
-    const int side = orNode ? attacker_ : 1 - attacker_;
-    const int count = GenerateLegalMoves(side, position, out);
-    if (!orNode) return count;
-    Position probe = position;
-    int checks = 0;
-    for (int i = 0; i < count; ++i)
-        if (GivesCheck(side, probe, out[i])) out[checks++] = out[i];
-    return checks;
+    if (orNode) return GenerateChecks(attacker_, position, out);
+    return GenerateLegalMoves(1 - attacker_, position, out);
 }
 
 bool MateSolver::OnPath(std::uint64_t fullKey, int ply) const {

@@ -179,6 +179,10 @@ class MateSolver {
     int ExtractLine(const Position& root, Move* line);
 };
 
+// The legal moves of `side` that check the opponent's king, in the order of the full legal
+// list; none when the opponent has no king.
+int GenerateChecks(int side, const Position& position, Move* out);
+
 // Replays a line from `position` with `attacker` to move and says whether it is a mate under
 // the full rules: every move legal, every attacker's move a check, the defender mated (not by
 // a pawn drop) at the end. Tests and the mate tool check answers with it.
