@@ -45,6 +45,11 @@ bool PawnDropLeavesAReply(int side, const Position& position, int to) {
 
 }  // namespace
 
+bool HasDropCheckSquare(int side, int kind, const Position& position) {
+    const int king = position.kingSquare[1 - side];
+    return king != NoSquare && DropCheckSquares(side, kind, position.board, king) != 0;
+}
+
 int GenerateChecks(int side, const Position& position, Move* out) {
     const int king = position.kingSquare[1 - side];
     if (king == NoSquare) return 0;

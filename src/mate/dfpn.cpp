@@ -131,8 +131,7 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
     const int count = GenerateChildren(child, orNode, scratch);
     MateProbe result;
     if (count == 0) {
-        result = orNode ? MateProbe{MateInfinite, 0, 0, false, true}
-                        : MatedProof(child, attacker_, true);
+        result = orNode ? NoCheckDisproof(child, true) : MatedProof(child, attacker_, true);
     } else if (orNode) {
         result = MateProbe{1, static_cast<std::uint32_t>(std::min(count, 8)), 0, false, true};
     } else {
@@ -165,14 +164,14 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
     if (ply >= MaxMatePly || arenaUsed_ + MoveListSize > ArenaSize) {
         // Too deep to follow: no mate along this path, which says nothing of other paths.
         result = MateProbe{MateInfinite, 0, 0, true};
+        std::memcpy(result.hand, hand, HandSlots);
         table_.Store(key, hand, result, 1, generation_);
         return result;
     }
     Move* moves = &moveArena_[arenaUsed_];
     const int count = GenerateChildren(position, orNode, moves);
     if (count == 0) {
-        result =
-            orNode ? MateProbe{MateInfinite, 0, 0, false} : MatedProof(position, attacker_, false);
+        result = orNode ? NoCheckDisproof(position, false) : MatedProof(position, attacker_, false);
         table_.Store(key, hand, result, 1, generation_);
         return result;
     }
@@ -196,6 +195,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         const std::int8_t* childHand = hands + i * HandSlots;
         if (OnPath(fullKeys[i], ply + 1)) {
             probes[i] = MateProbe{MateInfinite, 0, 0, true, true};
+            std::memcpy(probes[i].hand, childHand, HandSlots);
             continue;
         }
         probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
@@ -286,6 +286,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             strict_ ? searched : table_.Probe(keys[best], hands + best * HandSlots, generation_);
     }
     if (result.pn == 0) ProofHand(position, orNode, moves, probes, count, result);
+    if (result.dn == 0) DisproofHand(position, orNode, moves, probes, count, result);
     arenaUsed_ -= static_cast<std::size_t>(count);
     const std::uint64_t work = nodes_ - startNodes;
     table_.Store(key, hand, result,
@@ -321,6 +322,63 @@ void MateSolver::ProofHand(const Position& position, bool orNode, const Move* mo
     }
     for (int slot = 0; slot < HandSlots; ++slot)
         result.hand[slot] = std::min(result.hand[slot], position.hand[attacker_][slot]);
+}
+
+// An attacker without a check fails with more in hand too, of every kind that could not check
+// from any square if he held it: he may then hold all that the defender holds of it.
+MateProbe MateSolver::NoCheckDisproof(const Position& position, bool found) const {
+    MateProbe disproof{MateInfinite, 0, 0, false, found};
+    for (int kind = Pawn; kind <= Rook; ++kind) {
+        const int slot = HandSlot[kind];
+        disproof.hand[slot] = position.hand[attacker_][slot];
+        if (!HasDropCheckSquare(attacker_, kind, position))
+            disproof.hand[slot] =
+                static_cast<std::int8_t>(disproof.hand[slot] + position.hand[1 - attacker_][slot]);
+    }
+    return disproof;
+}
+
+// The greatest hand a disproved node fails with: at the attacker's node what every check's
+// disproof allows (a dropped piece added, a captured one taken off), no more of a kind he
+// holds none of and could check with; at the defender's node what the refuting reply's
+// disproof allows, with the piece it drops still left to the defender.
+void MateSolver::DisproofHand(const Position& position, bool orNode, const Move* moves,
+                              const MateProbe* probes, int count, MateProbe& result) const {
+    const std::int8_t* hand = position.hand[attacker_];
+    const std::int8_t* theirs = position.hand[1 - attacker_];
+    if (!orNode) {
+        int refutation = -1;
+        for (int i = 0; i < count; ++i)
+            if (probes[i].dn == 0 && (refutation < 0 || !probes[i].pathDependent)) {
+                refutation = i;
+                if (!probes[i].pathDependent) break;
+            }
+        std::memcpy(result.hand, probes[refutation].hand, HandSlots);
+        if (moves[refutation].from < 0) {
+            const int slot = HandSlot[-moves[refutation].from];
+            result.hand[slot] = std::min(result.hand[slot],
+                                         static_cast<std::int8_t>(hand[slot] + theirs[slot] - 1));
+        }
+    } else {
+        for (int slot = 0; slot < HandSlots; ++slot)
+            result.hand[slot] = static_cast<std::int8_t>(hand[slot] + theirs[slot]);
+        for (int i = 0; i < count; ++i) {
+            std::int8_t allowed[HandSlots];
+            std::memcpy(allowed, probes[i].hand, HandSlots);
+            if (moves[i].from < 0) {
+                ++allowed[HandSlot[-moves[i].from]];
+            } else if (const int captured = position.board[moves[i].to]; captured != 0) {
+                --allowed[HandSlot[AbsCode(captured)]];
+            }
+            for (int slot = 0; slot < HandSlots; ++slot)
+                result.hand[slot] = std::min(result.hand[slot], allowed[slot]);
+        }
+        for (int kind = Pawn; kind <= Rook; ++kind)
+            if (hand[HandSlot[kind]] == 0 && HasDropCheckSquare(attacker_, kind, position))
+                result.hand[HandSlot[kind]] = 0;
+    }
+    for (int slot = 0; slot < HandSlots; ++slot)
+        result.hand[slot] = std::max(result.hand[slot], hand[slot]);
 }
 
 bool MateSolver::ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget) {

@@ -56,7 +56,8 @@ struct MateProbe {
     std::uint16_t length = 0;
     bool pathDependent = false;
     bool found = false;  // some entry of the table spoke of it
-    // A proof's least attacker's hand: the proof holds for every hand that includes it.
+    // A proof's least attacker's hand (the proof holds for every hand that includes it), a
+    // disproof's greatest (it holds for every hand included in it).
     std::int8_t hand[HandSlots] = {};
 };
 
@@ -68,7 +69,8 @@ class MateTable {
     void Clear();
     std::size_t Megabytes() const { return megabytes_; }
 
-    // A proof is stored for its proof hand (`result.hand`), anything else for `hand`.
+    // A proof or a disproof is stored for its own hand (`result.hand`), anything else for
+    // `hand`.
     // Proved when an entry of the same board proves it for a hand the attacker's includes;
     // disproved when one disproves it for a hand that includes the attacker's.
     // A path-dependent disproof is taken only within the solve that found it, and only when
@@ -171,6 +173,9 @@ class MateSolver {
     MateProbe ProbeNode(const Position& position, bool orNode) const;
     void ProofHand(const Position& position, bool orNode, const Move* moves,
                    const MateProbe* probes, int count, MateProbe& result) const;
+    void DisproofHand(const Position& position, bool orNode, const Move* moves,
+                      const MateProbe* probes, int count, MateProbe& result) const;
+    MateProbe NoCheckDisproof(const Position& position, bool found) const;
     MateProbe SolveStrictly(const Position& root);
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);
@@ -182,6 +187,9 @@ class MateSolver {
 // The legal moves of `side` that check the opponent's king, in the order of the full legal
 // list; none when the opponent has no king.
 int GenerateChecks(int side, const Position& position, Move* out);
+
+// Whether some empty square would let a piece of `kind` dropped by `side` check the king.
+bool HasDropCheckSquare(int side, int kind, const Position& position);
 
 // Replays a line from `position` with `attacker` to move and says whether it is a mate under
 // the full rules: every move legal, every attacker's move a check, the defender mated (not by

@@ -96,6 +96,7 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
             probe.pn = MateInfinite;
             probe.dn = 0;
             probe.pathDependent = dependent;
+            std::memcpy(probe.hand, entry.hand, HandSlots);
             // A clean disproof is final; go on looking only to trade a dependent one for it.
             if (!dependent) return probe;
             continue;
@@ -145,9 +146,10 @@ void MateTable::Store(std::uint64_t boardKey, const std::int8_t* hand, const Mat
     } else if (slot->pn == 0 && result.pn != 0) {
         return;  // a proof stays a proof
     }
-    if (result.pn == 0 && !SameHand(slot->hand, result.hand)) {
-        // The proof needs less than the hand it was found with: the entry speaks of the
-        // smaller hand from now on, and an exact length worked out for the larger is dropped.
+    if ((result.pn == 0 || result.dn == 0) && !SameHand(slot->hand, result.hand)) {
+        // A proof needs less than the hand it was found with, a disproof holds for more: the
+        // entry speaks of that hand from now on, and an exact length worked out for the hand
+        // it was found with is dropped.
         std::memcpy(slot->hand, result.hand, HandSlots);
         slot->exact = NoLength;
     }

@@ -164,13 +164,18 @@ TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
     EXPECT_NE(table.Probe(board + 2, goldPawn, 1).pn, 0u);  // another board
 
     const std::uint64_t other = 0x0BADC0DE00000001ULL;
-    table.Store(other, goldPawn, MateProbe{MateInfinite, 0, 0, false, true}, 10, 1);
-    EXPECT_EQ(table.Probe(other, gold, 1).dn, 0u);      // less in hand: escapes too
+    // Found with the gold in hand, the disproof holds with a pawn more as well.
+    MateProbe disproof{MateInfinite, 0, 0, false, true};
+    std::memcpy(disproof.hand, goldPawn, HandSlots);
+    table.Store(other, gold, disproof, 10, 1);
+    EXPECT_EQ(table.Probe(other, none, 1).dn, 0u);      // less in hand: escapes too
     EXPECT_EQ(table.Probe(other, goldPawn, 2).dn, 0u);  // a clean disproof holds in any solve
 
     // A disproof found through a repetition holds only in the solve that found it.
     const std::uint64_t cyclic = 0x00FACADE00000001ULL;
-    table.Store(cyclic, gold, MateProbe{MateInfinite, 0, 0, true, true}, 10, 1);
+    disproof.pathDependent = true;
+    std::memcpy(disproof.hand, gold, HandSlots);
+    table.Store(cyclic, gold, disproof, 10, 1);
     EXPECT_EQ(table.Probe(cyclic, gold, 1).dn, 0u);
     EXPECT_TRUE(table.Probe(cyclic, gold, 1).pathDependent);
     EXPECT_NE(table.Probe(cyclic, gold, 2).dn, 0u);
@@ -190,6 +195,21 @@ TEST(MateSolver, AProofHandKeepsTheDefendersBlockersInMind) {
     const Position blocks = Read("7lk/7p1/9/9/9/9/9/9/9 b L2r2b4g4s4n2l17p 1", side);
     answer = solver.Solve(blocks, side, MateLimits{NoTimeLimit, 0, nullptr});
     EXPECT_EQ(answer.result, MateResult::NoMate);
+}
+
+// A disproof found with nothing in hand holds for more in hand only where the pieces could not
+// check: with a gold in hand the same board is a mate in one.
+TEST(MateSolver, ADisproofHandLeavesOutWhatCouldCheck) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int side = 0;
+    const Position bare = Read("7lk/7p1/8G/9/9/9/9/9/9 b 2r2b3g4s4n3l17p 1", side);
+    EXPECT_EQ(solver.Solve(bare, side, MateLimits{NoTimeLimit, 0, nullptr}).result,
+              MateResult::NoMate);
+    const Position gold = Read("7lk/7p1/8G/9/9/9/9/9/9 b G2r2b2g4s4n3l17p 1", side);
+    const MateAnswer answer = solver.Solve(gold, side, MateLimits{NoTimeLimit, 0, nullptr});
+    ExpectMate(gold, side, answer, "a gold in hand");
+    EXPECT_EQ(answer.length, 1);
 }
 
 TEST(MateSolver, StopsAtItsLimits) {
