@@ -97,7 +97,12 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
                 complete = false;
                 break;
             }
-            const bool futile = move.from < 0 && IsFutileInterposition(child, move.to, ply + 1);
+            // A piece dropped next to the king is never futile: taking it brings the checker
+            // up to the king, which changes the rest of the mate.
+            const bool futile =
+                move.from < 0 &&
+                !Contains(NeighbourSet[position.kingSquare[1 - attacker_]], move.to) &&
+                IsFutileInterposition(child, move.to, ply + 1);
             if (pass == 0 && futile) {
                 ++futileCount;
                 continue;
