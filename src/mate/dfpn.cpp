@@ -13,6 +13,7 @@ namespace mirabel {
 namespace {
 
 constexpr std::uint64_t AndNodeTag = 0x9E3779B97F4A7C15ULL;
+constexpr std::uint32_t FarSumCap = 1U << 20;
 constexpr std::uint32_t ClockInterval = 1;  // nodes between clock readings: every node
 
 std::uint32_t AddNumbers(std::uint32_t a, std::uint32_t b) {
@@ -210,13 +211,13 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
     for (;;) {
         // Gather the children: OR takes the smallest proof number and sums the disproof
         // numbers, AND the other way round. `near` is the number minimised, `far` the summed.
-        std::uint32_t nearBest = MateInfinite, nearSecond = MateInfinite, farSum = 0;
-        std::uint32_t bestFar = 0;
+        std::uint32_t nearBest = MateInfinite, nearSecond = MateInfinite, farSum = 0, farMax = 0;
         int best = 0;
         std::uint16_t settledLength = orNode ? NoLength : 0;
         bool anyCleanRefutation = false, anyDependent = false;
-        // Interpositions on one square count once towards an AND node's proof number: the
-        // largest of them.
+        // Drops on one square count once towards the summed number, by the largest of them:
+        // the defender's interpositions there, or the attacker's checks, fail or succeed
+        // much alike whatever the piece.
         std::uint32_t dropFar[SquareCount];
         SquareSet dropSquares = 0;
         for (int i = 0; i < count; ++i) {
@@ -226,12 +227,11 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             if (near < nearBest) {
                 nearSecond = nearBest;
                 nearBest = near;
-                bestFar = far;
                 best = i;
             } else if (near < nearSecond) {
                 nearSecond = near;
             }
-            if (!orNode && moves[i].from < 0) {
+            if (moves[i].from < 0) {
                 const int to = moves[i].to;
                 if (!Contains(dropSquares, to)) {
                     dropSquares |= SquareBit(to);
@@ -244,6 +244,8 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             } else {
                 farSum = AddNumbers(farSum, far);
             }
+            if (far >= MateInfinite) farSum = MateInfinite;
+            farMax = std::max(farMax, far);
             if (probe.pn == 0) {
                 const auto length = static_cast<std::uint16_t>(probe.length + 1);
                 settledLength =
@@ -256,6 +258,11 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
                     anyCleanRefutation = true;
             }
         }
+        // A sum that has grown past all measure has counted shared subtrees over and over
+        // (lines that meet again further down): the largest child's number, one more for each
+        // other child, stands for it then.
+        const bool summedTooFar = farSum >= FarSumCap && farSum < MateInfinite;
+        if (summedTooFar) farSum = std::min(farSum, AddNumbers(farMax, count - 1));
         result.pn = orNode ? nearBest : farSum;
         result.dn = orNode ? farSum : nearBest;
         result.length = result.pn == 0 ? settledLength : 0;
@@ -270,13 +277,21 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         // quarter, so that two close siblings do not trade places at every step).
         const std::uint32_t farThreshold = orNode ? thdn : thpn;
         const std::uint32_t nearThreshold = orNode ? thpn : thdn;
+        // The sum counts the drops on one square by the largest number among them: a drop's
+        // own threshold is where that largest would carry the sum to this node's threshold.
+        const std::uint32_t groupFar = summedTooFar           ? farMax
+                                       : moves[best].from < 0 ? dropFar[moves[best].to]
+                                       : orNode               ? probes[best].dn
+                                                              : probes[best].pn;
+        // A threshold at the ceiling passes down whole: numbers summed round cycles can reach
+        // the ceiling unsettled, and the search must then go on working on the other number.
         const std::uint32_t childNear =
-            std::min(nearThreshold, nearSecond >= MateInfinite - 1
-                                        ? MateInfinite - 1
-                                        : std::max(nearSecond + 1, nearSecond + nearSecond / 2));
+            nearSecond >= MateInfinite - 1
+                ? nearThreshold
+                : std::min(nearThreshold, std::max(nearSecond + 1, nearSecond + nearSecond / 2));
         const std::uint32_t childFar = farThreshold >= MateInfinite - 1
-                                           ? MateInfinite - 1
-                                           : AddNumbers(farThreshold - farSum, bestFar);
+                                           ? farThreshold
+                                           : AddNumbers(farThreshold - farSum, groupFar);
         Position child = position;
         MakeMove(side, child, moves[best]);
         pathKeys_[ply + 1] = fullKeys[best];
@@ -431,7 +446,7 @@ MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimit
     // without a check, or with a mate in one, is answered at any limit.
     MateProbe probe = ProbeNode(root, true);
     for (bool first = true; probe.pn != 0 && probe.dn != 0 && (first || !TimeUp()); first = false) {
-        Mid(root, true, 0, MateInfinite - 1, MateInfinite - 1);
+        Mid(root, true, 0, MateInfinite, MateInfinite);
         probe = ProbeNode(root, true);
     }
     if (probe.dn == 0 && probe.pathDependent) probe = SolveStrictly(root);

@@ -13,7 +13,7 @@ namespace {
 constexpr int Unreached = 0x7FFF;  // no mate shown within the limit
 // Nodes to prove a child the proof skipped: an attacker's other check (a short mate shows
 // at once, and there may be dozens of them), a defender's reply the table lost.
-constexpr std::uint32_t CheckProofBudget = 300;
+constexpr std::uint32_t CheckProofBudget = 120;
 constexpr std::uint32_t ReplyProofBudget = 5000;
 
 bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {

@@ -212,6 +212,19 @@ TEST(MateSolver, ADisproofHandLeavesOutWhatCouldCheck) {
     EXPECT_EQ(answer.length, 1);
 }
 
+// Lines of checks and escapes that meet again further down once drove the summed numbers to
+// their ceiling, and the search round in circles until the time ran out.
+TEST(MateSolver, ProvesANoMateWhoseLinesMeetAgain) {
+    MateTable table(MinMateTableMegabytes);
+    MateSolver solver(table);
+    int side = 0;
+    const Position position =
+        Read("9/9/2l1Sn+B2/2+b1l1l2/6g2/3pkp3/1sR3R2/5+p3/3+p5 b 3g2s3nl14p 1", side);
+    const MateAnswer answer =
+        solver.Solve(position, side, MateLimits{NoTimeLimit, 1000000, nullptr});
+    EXPECT_EQ(answer.result, MateResult::NoMate);
+}
+
 TEST(MateSolver, StopsAtItsLimits) {
     MateTable table(MinMateTableMegabytes);
     MateSolver solver(table);
