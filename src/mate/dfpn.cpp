@@ -66,6 +66,17 @@ void KeepBlockersAway(const Position& position, int attacker, std::int8_t* proof
             proofHand[slot] = std::max(proofHand[slot], position.hand[attacker][slot]);
 }
 
+// A child's hand (after the attacker's `move` in `position`) taken back to the parent's: a
+// dropped piece added back, a captured one taken off.
+void HandBeforeMove(const Position& position, const Move& move, std::int8_t* hand) {
+    if (move.from < 0) {
+        ++hand[HandSlot[-move.from]];
+    } else if (const int captured = position.board[move.to]; captured != 0) {
+        std::int8_t& taken = hand[HandSlot[AbsCode(captured)]];
+        if (taken > 0) --taken;
+    }
+}
+
 // The defender is mated: the proof needs no piece in hand but those that keep blockers away.
 MateProbe MatedProof(const Position& position, int attacker, bool found) {
     MateProbe proof{0, MateInfinite, 0, false, found};
@@ -328,13 +339,7 @@ void MateSolver::ProofHand(const Position& position, bool orNode, const Move* mo
         if (probes[i].pn == 0 && (proved < 0 || probes[i].length < probes[proved].length))
             proved = i;
     std::memcpy(result.hand, probes[proved].hand, HandSlots);
-    const Move& move = moves[proved];
-    if (move.from < 0) {
-        ++result.hand[HandSlot[-move.from]];
-    } else if (const int captured = position.board[move.to]; captured != 0) {
-        std::int8_t& taken = result.hand[HandSlot[AbsCode(captured)]];
-        if (taken > 0) --taken;
-    }
+    HandBeforeMove(position, moves[proved], result.hand);
     for (int slot = 0; slot < HandSlots; ++slot)
         result.hand[slot] = std::min(result.hand[slot], position.hand[attacker_][slot]);
 }
@@ -380,11 +385,7 @@ void MateSolver::DisproofHand(const Position& position, bool orNode, const Move*
         for (int i = 0; i < count; ++i) {
             std::int8_t allowed[HandSlots];
             std::memcpy(allowed, probes[i].hand, HandSlots);
-            if (moves[i].from < 0) {
-                ++allowed[HandSlot[-moves[i].from]];
-            } else if (const int captured = position.board[moves[i].to]; captured != 0) {
-                --allowed[HandSlot[AbsCode(captured)]];
-            }
+            HandBeforeMove(position, moves[i], allowed);
             for (int slot = 0; slot < HandSlots; ++slot)
                 result.hand[slot] = std::min(result.hand[slot], allowed[slot]);
         }

@@ -2,12 +2,11 @@
 // the small problem set and two plies below each problem, and over positions with both kings.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "mate/mate.h"
+#include "mate/short_set.h"
 #include "position/sfen.h"
 
 namespace mirabel {
@@ -42,11 +41,11 @@ void ExpectSameChecksBelow(int side, const Position& position, int plies,
 }
 
 TEST(MateChecks, AreTheLegalMovesThatCheck) {
-    std::ifstream file(std::string(MIRABEL_SOURCE_DIR) + "/tests/mate/data/short.txt");
+    const std::vector<ShortProblem> problems = ReadShortSet();
 #ifdef _WIN32
-    if (!file) GTEST_SKIP() << "the data file is out of this system's reach";
+    if (problems.empty()) GTEST_SKIP() << "the data file is out of this system's reach";
 #endif
-    ASSERT_TRUE(file);
+    ASSERT_FALSE(problems.empty());
     std::vector<std::string> sfens = {
         "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1",
         // Both kings, the side to move in check, pieces in both hands.
@@ -56,13 +55,7 @@ TEST(MateChecks, AreTheLegalMovesThatCheck) {
         "4k4/9/9/9/9/9/9/4P4/9 b P2r2b4g4s4n4l16p 1",
         "7lk/7p1/8G/9/9/9/9/9/9 b P2r2b3g4s4n3l16p 1",
     };
-    for (std::string line; std::getline(file, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream words(line);
-        std::string sfen, word;
-        for (int i = 0; i < 4 && words >> word; ++i) sfen += word + " ";
-        sfens.push_back(sfen);
-    }
+    for (const ShortProblem& problem : problems) sfens.push_back(problem.sfen);
     for (const std::string& sfen : sfens) {
         Position position{};
         int side = 0;
