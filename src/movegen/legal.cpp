@@ -27,21 +27,37 @@ bool AlreadyListed(const Move* moves, int count, const Move& move) {
     return false;
 }
 
+// Whether `side`'s king is attacked once `move` (a board move) is made: the piece is set on
+// its target in `board` and taken back, the rest of the position left alone.
+bool KingAttackedAfter(int side, PieceCode* board, int kingSquare, const Move& move) {
+    const int k = move.from == kingSquare ? move.to : kingSquare;
+    if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
+    const PieceCode moved = board[move.from];
+    const PieceCode captured = board[move.to];
+    board[move.from] = 0;
+    board[move.to] = moved;
+    const bool attacked = FindAttacker(side, board, k) != NoSquare;
+    board[move.to] = captured;
+    board[move.from] = moved;
+    return attacked;
+}
+
 // Legal under the full rules: the own king is not left attacked, and a pawn drop does not
-// give mate. The move is made only when the answer depends on the position after it.
-bool IsLegal(int side, const Position& position, const Move& move, bool inCheck) {
+// give mate. `board` is a copy of the position's, changed and restored during the call; the
+// position is made a copy of only for a pawn dropped in front of the enemy king.
+bool IsLegal(int side, const Position& position, PieceCode* board, const Move& move,
+             bool inCheck) {
     if (move.from >= 0) {
         const int k = position.kingSquare[side];
         if (k == NoSquare) return true;
         if (!inCheck && move.from != k)
             return !OpensLineToKing(side, position.board, k, move.from, move.to);
-        Position after = position;
-        MakeMove(side, after, move);
-        return !LeavesKingAttacked(side, after, move, inCheck);
+        return !KingAttackedAfter(side, board, k, move);
     }
     if (move.from != -Pawn) return true;
+    const int enemyKing = position.kingSquare[1 - side];
+    if (enemyKing == NoSquare || !StepAttacks(side, Pawn, move.to, enemyKing)) return true;
     Position probe = position;
-    if (!GivesCheck(side, probe, move)) return true;
     MakeMove(side, probe, move);
     return HasLegalMove(1 - side, probe);
 }
@@ -56,9 +72,9 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
     int n = 0;
     for (int i = 0; i < count; ++i) {
         const Move& move = pseudo[i];
-        // Evasion lists can name an adjacent slider's capture twice.
-        if (evasions && AlreadyListed(out, n, move)) continue;
-        if (!IsLegal(side, position, move, evasions)) continue;
+        // Evasion lists can name an adjacent slider's capture twice (never a drop).
+        if (evasions && move.from >= 0 && AlreadyListed(out, n, move)) continue;
+        if (!IsLegal(side, position, scratch.board, move, evasions)) continue;
         // The rules allow staying unpromoted wherever the piece could still move; the full
         // generator writes such a form right before its promoting twin, the others never.
         const bool twinListed = i > 0 && pseudo[i - 1].from == move.from &&
@@ -80,7 +96,7 @@ bool HasLegalMove(int side, const Position& position) {
     const bool inCheck = InCheckNow(side, scratch);
     const int count = GenerateSearchMoves(side, scratch, pseudo);
     for (int i = 0; i < count; ++i)
-        if (IsLegal(side, position, pseudo[i], inCheck)) return true;
+        if (IsLegal(side, position, scratch.board, pseudo[i], inCheck)) return true;
     return false;
 }
 
