@@ -162,23 +162,6 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
     table_.Store(key, child.hand[attacker_], result, 0, generation_);
 }
 
-// The checks the table knows nothing of get their first look, until one of them mates: the
-// node is proved then, and the others are not needed.
-void MateSolver::FirstLookChecks(const Position& position, const Move* moves,
-                                 const std::uint64_t* keys, const std::int8_t* hands,
-                                 MateProbe* probes, int count) {
-    for (int i = 0; i < count; ++i)
-        if (probes[i].pn == 0) return;
-    for (int i = 0; i < count; ++i) {
-        if (probes[i].found) continue;
-        Position child = position;
-        MakeMove(attacker_, child, moves[i]);
-        FirstLook(child, false, keys[i], &moveArena_[arenaUsed_]);
-        probes[i] = table_.Probe(keys[i], hands + i * HandSlots, generation_, !strict_);
-        if (probes[i].pn == 0) return;
-    }
-}
-
 MateProbe MateSolver::ProbeNode(const Position& position, bool orNode) const {
     return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_,
                         !strict_);
@@ -228,8 +211,13 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             continue;
         }
         probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
+        if (orNode && !probes[i].found) {
+            Position child = position;
+            MakeMove(side, child, moves[i]);
+            FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
+            probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
+        }
     }
-    if (orNode) FirstLookChecks(position, moves, keys, hands, probes, count);
 
     for (;;) {
         // Gather the children: OR takes the smallest proof number and sums the disproof

@@ -168,8 +168,6 @@ class MateSolver {
     int GenerateChildren(const Position& position, bool orNode, Move* out);
     bool OnPath(std::uint64_t fullKey, int ply) const;
     void FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch);
-    void FirstLookChecks(const Position& position, const Move* moves, const std::uint64_t* keys,
-                         const std::int8_t* hands, MateProbe* probes, int count);
     MateProbe Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
                   std::uint32_t thdn);
     MateProbe ProbeNode(const Position& position, bool orNode) const;
