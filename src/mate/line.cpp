@@ -15,6 +15,8 @@ constexpr int Unreached = 0x7FFF;  // no mate shown within the limit
 // at once, and there may be dozens of them), a defender's reply the table lost.
 constexpr std::uint32_t CheckProofBudget = 120;
 constexpr std::uint32_t ReplyProofBudget = 5000;
+// Plies after a check up to which a check the proof did not settle is searched full width.
+constexpr int ShortMatePlies = 2;
 
 bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {
     for (int i = 0; i < count; ++i)
@@ -26,6 +28,23 @@ bool IsListed(const Move* moves, int count, const Move& move, Move& listed) {
 }
 
 }  // namespace
+
+// Sort keys of the children: the length their proofs found (-1 disproved, Unreached - 1
+// unknown) above the child's index. Says whether any child is known proved.
+bool MateSolver::OrderChildren(const Position& position, bool orNode, const Move* moves, int count,
+                               std::uint64_t* order) {
+    const int side = orNode ? attacker_ : 1 - attacker_;
+    bool anyProved = false;
+    for (int i = 0; i < count; ++i) {
+        Position child = position;
+        MakeMove(side, child, moves[i]);
+        const MateProbe probe = ProbeNode(child, !orNode);
+        const int length = probe.pn == 0 ? probe.length : probe.dn == 0 ? -1 : Unreached - 1;
+        anyProved = anyProved || probe.pn == 0;
+        order[i] = (static_cast<std::uint64_t>(length + 1) << 16) | static_cast<std::uint64_t>(i);
+    }
+    return anyProved;
+}
 
 int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best) {
     if (limit <= 0 || ply >= MaxMateLine || TimeUp() || nodes_ >= extractEnd_) return Unreached;
@@ -51,15 +70,17 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
     arenaUsed_ += static_cast<std::size_t>(count);
     const int side = orNode ? attacker_ : 1 - attacker_;
     // Children in the order of the lengths their proofs found: the shortest first for the
-    // attacker, the longest first for the defender, so that the limit tightens early. A sort
-    // key holds the length (-1 disproved, Unreached - 1 unknown) above the child's index.
+    // attacker, the longest first for the defender, so that the limit tightens early.
     std::uint64_t* order = &keyArena_[arenaUsed_ - static_cast<std::size_t>(count)];
-    for (int i = 0; i < count; ++i) {
-        Position child = position;
-        MakeMove(side, child, moves[i]);
-        const MateProbe probe = ProbeNode(child, !orNode);
-        const int length = probe.pn == 0 ? probe.length : probe.dn == 0 ? -1 : Unreached - 1;
-        order[i] = (static_cast<std::uint64_t>(length + 1) << 16) | static_cast<std::uint64_t>(i);
+    // An attacker's node whose proved check the table has lost (the node itself may still be
+    // proved there, for a smaller hand) is searched again first: its checks would otherwise
+    // be tried one by one on a small budget that a deep mate outgrows.
+    if (!OrderChildren(position, orNode, moves, count, order) && orNode) {
+        const std::uint64_t savedEnd = budgetEnd_;
+        budgetEnd_ = std::min(budgetEnd_, nodes_ + ReplyProofBudget);
+        Mid(position, true, ply, MateInfinite - 1, MateInfinite - 1);
+        budgetEnd_ = savedEnd;
+        OrderChildren(position, orNode, moves, count, order);
     }
     if (orNode)
         std::sort(order, order + count);
@@ -81,7 +102,12 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
             if (orNode) {
                 if (known < 0) continue;  // disproved
                 if (result <= 1) break;   // a mate in one is the shortest there is
-                if (known >= Unreached - 1 && !ProveChild(child, false, ply + 1, CheckProofBudget))
+                // A check the proof did not settle: searched full width when only a short
+                // mate after it could beat the mate in hand, else proved on a small budget.
+                if (known >= Unreached - 1 &&
+                    !(result - 2 <= ShortMatePlies
+                          ? MatedWithin(child, result - 2)
+                          : ProveChild(child, false, ply + 1, CheckProofBudget)))
                     continue;
                 Move reply = NoMoveRecord;
                 const int length = 1 + ExactLength(child, false, ply + 1, result - 1, reply);
@@ -145,6 +171,36 @@ int MateSolver::ExactLength(const Position& position, bool orNode, int ply, int 
                                                  (best.promote ? BestPromotes : 0));
     }
     return result;
+}
+
+// Whether the defender, to move in `position`, is mated within `plies` plies: by a full-width
+// search of his replies and the attacker's checks, for the short mates a check the proof did
+// not settle could still give.
+bool MateSolver::MatedWithin(const Position& position, int plies) {
+    if (arenaUsed_ + MoveListSize > ArenaSize) return false;
+    ++nodes_;
+    Move* replies = &moveArena_[arenaUsed_];
+    const int count = GenerateLegalMoves(1 - attacker_, position, replies);
+    if (count == 0) return true;
+    if (plies < 2) return false;
+    arenaUsed_ += static_cast<std::size_t>(count);
+    bool mated = true;
+    for (int i = 0; i < count && mated; ++i) {
+        Position afterReply = position;
+        MakeMove(1 - attacker_, afterReply, replies[i]);
+        Move* checks = &moveArena_[arenaUsed_];
+        const int checkCount = GenerateChecks(attacker_, afterReply, checks);
+        arenaUsed_ += static_cast<std::size_t>(checkCount);
+        mated = false;
+        for (int j = 0; j < checkCount && !mated; ++j) {
+            Position afterCheck = afterReply;
+            MakeMove(attacker_, afterCheck, checks[j]);
+            mated = MatedWithin(afterCheck, plies - 2);
+        }
+        arenaUsed_ -= static_cast<std::size_t>(checkCount);
+    }
+    arenaUsed_ -= static_cast<std::size_t>(count);
+    return mated;
 }
 
 // Whether the defender's drop on `square` (made in `position`, the attacker to move) is a

@@ -178,7 +178,10 @@ class MateSolver {
     MateProbe NoCheckDisproof(const Position& position, bool found) const;
     MateProbe SolveStrictly(const Position& root);
     bool ProveChild(const Position& position, bool orNode, int ply, std::uint32_t budget);
+    bool OrderChildren(const Position& position, bool orNode, const Move* moves, int count,
+                       std::uint64_t* order);
     int ExactLength(const Position& position, bool orNode, int ply, int limit, Move& best);
+    bool MatedWithin(const Position& position, int plies);
     bool IsFutileInterposition(const Position& position, int square, int ply);
     Move ProvedChoice(const Position& position, bool orNode, int ply, const Move* moves, int count);
     int ExtractLine(const Position& root, Move* line);
