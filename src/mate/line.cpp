@@ -236,7 +236,8 @@ bool MateSolver::IsFutileInterposition(const Position& position, int square, int
 }
 
 // The attacker's check with the shortest proof, or the defender's reply with the longest,
-// among the children the table holds proved; NoMoveRecord when it holds none.
+// among the children the table holds proved; NoMoveRecord when it holds none. The line that
+// follows is checked as a whole in the end.
 Move MateSolver::ProvedChoice(const Position& position, bool orNode, int ply, const Move* moves,
                               int count) {
     const int side = orNode ? attacker_ : 1 - attacker_;
@@ -247,10 +248,7 @@ Move MateSolver::ProvedChoice(const Position& position, bool orNode, int ply, co
         MakeMove(side, child, moves[i]);
         if (OnPath(FullKey(child, !orNode), ply + 1)) continue;
         const MateProbe probe = ProbeNode(child, !orNode);
-        if (probe.pn != 0) {
-            if (!orNode) return NoMoveRecord;  // a reply not known to lose
-            continue;
-        }
+        if (probe.pn != 0) continue;  // a reply the table cannot show lost is left aside
         if (orNode ? probe.length < bestLength : probe.length > bestLength) {
             bestLength = probe.length;
             chosen = moves[i];
