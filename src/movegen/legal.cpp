@@ -45,8 +45,7 @@ bool KingAttackedAfter(int side, PieceCode* board, int kingSquare, const Move& m
 // Legal under the full rules: the own king is not left attacked, and a pawn drop does not
 // give mate. `board` is a copy of the position's, changed and restored during the call; the
 // position is made a copy of only for a pawn dropped in front of the enemy king.
-bool IsLegal(int side, const Position& position, PieceCode* board, const Move& move,
-             bool inCheck) {
+bool IsLegal(int side, const Position& position, PieceCode* board, const Move& move, bool inCheck) {
     if (move.from >= 0) {
         const int k = position.kingSquare[side];
         if (k == NoSquare) return true;
