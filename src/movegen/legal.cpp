@@ -3,6 +3,17 @@
 
 namespace mirabel {
 
+namespace {
+
+// Whether the king on `k` is attacked on `board`, the board after `move`: only when the move
+// left or reached a line through the king can the answer have changed.
+bool KingAttackedOn(int side, const PieceCode* board, int k, const Move& move) {
+    if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
+    return FindAttacker(side, board, k) != NoSquare;
+}
+
+}  // namespace
+
 bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool wasInCheck) {
     if (move.from < 0) return false;
     const int k = after.kingSquare[side];
@@ -10,8 +21,7 @@ bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool 
     // Not in check before, and not a king move: only the line the piece left can open.
     if (!wasInCheck && k != move.to)
         return OpensLineToKing(side, after.board, k, move.from, move.to);
-    if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
-    return FindAttacker(side, after.board, k) != NoSquare;
+    return KingAttackedOn(side, after.board, k, move);
 }
 
 int GenerateSearchMoves(int side, Position& position, Move* out) {
@@ -30,13 +40,12 @@ bool AlreadyListed(const Move* moves, int count, const Move& move) {
 // Whether `side`'s king is attacked once `move` (a board move) is made: the piece is set on
 // its target in `board` and taken back, the rest of the position left alone.
 bool KingAttackedAfter(int side, PieceCode* board, int kingSquare, const Move& move) {
-    const int k = move.from == kingSquare ? move.to : kingSquare;
-    if (LineRelation[side][move.to][k] == 0 && LineRelation[side][move.from][k] == 0) return false;
     const PieceCode moved = board[move.from];
     const PieceCode captured = board[move.to];
     board[move.from] = 0;
     board[move.to] = moved;
-    const bool attacked = FindAttacker(side, board, k) != NoSquare;
+    const bool attacked =
+        KingAttackedOn(side, board, move.from == kingSquare ? move.to : kingSquare, move);
     board[move.to] = captured;
     board[move.from] = moved;
     return attacked;
