@@ -215,6 +215,7 @@ TEST(Sfen, ReadsWhatItWritesAndRefusesMalformedOrImpossiblePositions) {
              "4k4/9/9/9/9/9/9/9/4K4 b - 99999999999",
              "9/9/9/9/9/9/9/9/9 b - 1",         // no king at all
              "4k4/9/9/9/9/9/9/9/3KK4 b - 1",    // two kings of a side
+             "3kk4/9/9/9/9/9/9/9/9 b - 1",      // two of a side, none of the other
              "+r3k4/9/9/9/9/9/9/9/4K4 b 2R 1",  // three rooks, the dragon counted as one
              "4k4/N8/9/9/9/9/9/9/4K4 b - 1",    // a knight that can never move
              "4k4/9/9/9/9/9/9/9/l3K4 b - 1",    // a side 1 lance that can never move
