@@ -76,7 +76,8 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool evasions = InCheckNow(side, scratch);
-    const int count = GenerateSearchMoves(side, scratch, pseudo);
+    const int count =
+        evasions ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, scratch, pseudo);
     int n = 0;
     for (int i = 0; i < count; ++i) {
         const Move& move = pseudo[i];
@@ -102,7 +103,8 @@ bool HasLegalMove(int side, const Position& position) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool inCheck = InCheckNow(side, scratch);
-    const int count = GenerateSearchMoves(side, scratch, pseudo);
+    const int count =
+        inCheck ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, scratch, pseudo);
     for (int i = 0; i < count; ++i)
         if (IsLegal(side, position, scratch.board, pseudo[i], inCheck)) return true;
     return false;
