@@ -163,8 +163,7 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
 }
 
 MateProbe MateSolver::ProbeNode(const Position& position, bool orNode) const {
-    return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_,
-                        !strict_);
+    return table_.Probe(BoardKey(position, orNode), position.hand[attacker_], generation_, Mode());
 }
 
 MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
@@ -210,12 +209,12 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             std::memcpy(probes[i].hand, childHand, HandSlots);
             continue;
         }
-        probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
+        probes[i] = table_.Probe(keys[i], childHand, generation_, Mode());
         if (orNode && !probes[i].found) {
             Position child = position;
             MakeMove(side, child, moves[i]);
             FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
-            probes[i] = table_.Probe(keys[i], childHand, generation_, !strict_);
+            probes[i] = table_.Probe(keys[i], childHand, generation_, Mode());
         }
     }
 
@@ -309,7 +308,8 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         const MateProbe searched = orNode ? Mid(child, false, ply + 1, childNear, childFar)
                                           : Mid(child, true, ply + 1, childFar, childNear);
         probes[best] =
-            strict_ ? searched : table_.Probe(keys[best], hands + best * HandSlots, generation_);
+            strict_ ? searched
+                    : table_.Probe(keys[best], hands + best * HandSlots, generation_, Mode());
     }
     if (result.pn == 0) ProofHand(position, orNode, moves, probes, count, result);
     if (result.dn == 0) DisproofHand(position, orNode, moves, probes, count, result);
@@ -452,7 +452,9 @@ MateAnswer MateSolver::Solve(const Position& root, int attacker, const MateLimit
     }
     if (probe.dn == 0 && probe.pathDependent) probe = SolveStrictly(root);
     if (probe.pn == 0) {
+        extracting_ = true;
         answer.length = ExtractLine(root, answer.line);
+        extracting_ = false;
         answer.result = answer.length > 0 ? MateResult::Mate : MateResult::Timeout;
     } else if (probe.dn == 0) {
         answer.result = MateResult::NoMate;

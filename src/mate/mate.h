@@ -61,6 +61,16 @@ struct MateProbe {
     std::int8_t hand[HandSlots] = {};
 };
 
+// How a look-up reads the table.
+struct ProbeMode {
+    // Take a path-dependent disproof (only ever one of the current solve).
+    bool trustDependent = true;
+    // Bound an unsettled node's disproof number by the entries of its board for smaller
+    // attacker's hands: with more in hand he is no nearer a disproof. (The converse bound on
+    // the proof number, from larger hands, made the search slower on the problem sets.)
+    bool otherHands = true;
+};
+
 // The solver's table: clusters of four slots, sized in MiB.
 class MateTable {
   public:
@@ -73,10 +83,9 @@ class MateTable {
     // `hand`.
     // Proved when an entry of the same board proves it for a hand the attacker's includes;
     // disproved when one disproves it for a hand that includes the attacker's.
-    // A path-dependent disproof is taken only within the solve that found it, and only when
-    // `trustDependent`.
+    // A path-dependent disproof is taken only within the solve that found it.
     MateProbe Probe(std::uint64_t boardKey, const std::int8_t* hand, std::uint8_t generation,
-                    bool trustDependent = true) const;
+                    ProbeMode mode = {}) const;
     void Store(std::uint64_t boardKey, const std::int8_t* hand, const MateProbe& result,
                std::uint32_t work, std::uint8_t generation);
     // Asks for the board's cluster ahead of a look-up.
@@ -159,6 +168,9 @@ class MateSolver {
     // Set while a "no mate" that rested on a repetition seen along another path is checked
     // again: path-dependent disproofs are then taken only as their search returns them.
     bool strict_ = false;
+    // Set while the line is worked out: the small proofs it makes keep to each hand's own
+    // numbers, which works out the true lengths more often.
+    bool extracting_ = false;
     SearchControl* control_ = nullptr;
     MateProgress* progress_ = nullptr;
 
@@ -171,6 +183,7 @@ class MateSolver {
     MateProbe Mid(const Position& position, bool orNode, int ply, std::uint32_t thpn,
                   std::uint32_t thdn);
     MateProbe ProbeNode(const Position& position, bool orNode) const;
+    ProbeMode Mode() const { return ProbeMode{!strict_, !extracting_}; }
     void ProofHand(const Position& position, bool orNode, const Move* moves,
                    const MateProbe* probes, int count, MateProbe& result) const;
     void DisproofHand(const Position& position, bool orNode, const Move* moves,

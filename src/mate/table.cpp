@@ -72,8 +72,9 @@ void MateTable::Clear() {
 }
 
 MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std::uint8_t generation,
-                           bool trustDependent) const {
+                           ProbeMode mode) const {
     MateProbe probe;
+    std::uint32_t leastDn = 0;  // the bound the entries for smaller hands set
     const MateEntry* cluster = Cluster(boardKey);
     for (int i = 0; i < ClusterSize; ++i) {
         const MateEntry& entry = cluster[i];
@@ -91,7 +92,7 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
         }
         // A disproof resting on a repetition holds only within the solve that found it.
         if (entry.dn == 0 && Includes(entry.hand, hand) &&
-            (!dependent || (trustDependent && current))) {
+            (!dependent || (mode.trustDependent && current))) {
             probe.found = true;
             probe.pn = MateInfinite;
             probe.dn = 0;
@@ -103,13 +104,17 @@ MateProbe MateTable::Probe(std::uint64_t boardKey, const std::int8_t* hand, std:
         }
         // Numbers of an unsettled node are the estimates of one solve: another problem's
         // search may have driven them far from what this one needs.
-        if (probe.dn != 0 && current && SameHand(hand, entry.hand) && entry.pn != 0 &&
-            entry.dn != 0) {
+        if (!current || entry.pn == 0 || entry.dn == 0) continue;
+        if (SameHand(hand, entry.hand)) {
+            if (probe.dn == 0) continue;
             probe.found = true;
             probe.pn = entry.pn;
             probe.dn = entry.dn;
+        } else if (mode.otherHands && Includes(hand, entry.hand)) {
+            leastDn = std::max(leastDn, entry.dn);
         }
     }
+    if (probe.pn != 0 && probe.dn != 0) probe.dn = std::max(probe.dn, leastDn);
     return probe;
 }
 
