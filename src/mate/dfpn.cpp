@@ -77,6 +77,21 @@ void HandBeforeMove(const Position& position, const Move& move, std::int8_t* han
     }
 }
 
+// The position with the defender's hand cut down to one piece of a kind he can drop on any
+// square, when he holds one: his list of replies then names each square he can drop on once,
+// and its board moves as before, at a fraction of the cost when his hand is full.
+Position OneDropPerSquare(const Position& position, int defender) {
+    Position reduced = position;
+    std::int8_t* hand = reduced.hand[defender];
+    for (int kind = Silver; kind <= Rook; ++kind) {
+        if (hand[HandSlot[kind]] == 0) continue;
+        std::memset(hand, 0, HandSlots);
+        hand[HandSlot[kind]] = 1;
+        break;
+    }
+    return reduced;
+}
+
 // The defender is mated: the proof needs no piece in hand but those that keep blockers away.
 MateProbe MatedProof(const Position& position, int attacker, bool found) {
     MateProbe proof{0, MateInfinite, 0, false, found};
@@ -140,7 +155,9 @@ bool MateSolver::OnPath(std::uint64_t fullKey, int ply) const {
 // the defender has the harder the proof (interpositions on one square counted once), the
 // more checks the attacker has the harder the disproof.
 void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch) {
-    const int count = GenerateChildren(child, orNode, scratch);
+    const int count =
+        orNode ? GenerateChecks(attacker_, child, scratch)
+               : GenerateLegalMoves(1 - attacker_, OneDropPerSquare(child, 1 - attacker_), scratch);
     MateProbe result;
     if (count == 0) {
         result = orNode ? NoCheckDisproof(child, true) : MatedProof(child, attacker_, true);
