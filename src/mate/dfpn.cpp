@@ -227,7 +227,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
             continue;
         }
         probes[i] = table_.Probe(keys[i], childHand, generation_, Mode());
-        if (orNode && !probes[i].found) {
+        if (!probes[i].found) {
             Position child = position;
             MakeMove(side, child, moves[i]);
             FirstLook(child, !orNode, keys[i], &moveArena_[arenaUsed_]);
