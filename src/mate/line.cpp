@@ -247,8 +247,15 @@ Move MateSolver::ProvedChoice(const Position& position, bool orNode, int ply, co
         Position child = position;
         MakeMove(side, child, moves[i]);
         if (OnPath(FullKey(child, !orNode), ply + 1)) continue;
-        const MateProbe probe = ProbeNode(child, !orNode);
-        if (probe.pn != 0) continue;  // a reply the table cannot show lost is left aside
+        MateProbe probe = ProbeNode(child, !orNode);
+        // A reply of the defender the table no longer shows lost is proved again: leaving it
+        // aside would give him a shorter line than his best. One that cannot be proved on the
+        // budget (the clock ran out) is left aside.
+        if (probe.pn != 0 && !orNode && probe.dn != 0) {
+            pathKeys_[ply + 1] = FullKey(child, true);
+            if (ProveChild(child, true, ply + 1, ReplyProofBudget)) probe = ProbeNode(child, true);
+        }
+        if (probe.pn != 0) continue;
         if (orNode ? probe.length < bestLength : probe.length > bestLength) {
             bestLength = probe.length;
             chosen = moves[i];
