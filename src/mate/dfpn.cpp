@@ -92,6 +92,12 @@ Position OneDropPerSquare(const Position& position, int defender) {
     return reduced;
 }
 
+// The square by which a drop's number is grouped in the summed number: its own, or
+// `farGroup` when it lands outside `besideKing`.
+int DropGroup(const Move& drop, SquareSet besideKing, int farGroup) {
+    return Contains(besideKing, drop.to) ? drop.to : farGroup;
+}
+
 // The defender is mated: the proof needs no piece in hand but those that keep blockers away.
 MateProbe MatedProof(const Position& position, int attacker, bool found) {
     MateProbe proof{0, MateInfinite, 0, false, found};
@@ -235,6 +241,16 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         }
     }
 
+    // At the defender's node his drops away from his king count as one group all together:
+    // such interpositions fail or hold much alike, whatever the square.
+    SquareSet besideKing = ~SquareSet{0};
+    int farGroup = NoSquare;
+    if (const int king = position.kingSquare[1 - attacker_]; !orNode && king != NoSquare) {
+        besideKing = NeighbourSet[king];
+        for (int i = 0; i < count && farGroup == NoSquare; ++i)
+            if (moves[i].from < 0 && !Contains(besideKing, moves[i].to)) farGroup = moves[i].to;
+    }
+
     for (;;) {
         // Gather the children: OR takes the smallest proof number and sums the disproof
         // numbers, AND the other way round. `near` is the number minimised, `far` the summed.
@@ -242,9 +258,9 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         int best = 0;
         std::uint16_t settledLength = orNode ? NoLength : 0;
         bool anyCleanRefutation = false, anyDependent = false;
-        // Drops on one square count once towards the summed number, by the largest of them:
-        // the defender's interpositions there, or the attacker's checks, fail or succeed
-        // much alike whatever the piece.
+        // The drops of one group count once towards the summed number, by the largest of
+        // them: the defender's interpositions there, or the attacker's checks, fail or
+        // succeed much alike whatever the piece.
         std::uint32_t dropFar[SquareCount];
         SquareSet dropSquares = 0;
         for (int i = 0; i < count; ++i) {
@@ -259,7 +275,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
                 nearSecond = near;
             }
             if (moves[i].from < 0) {
-                const int to = moves[i].to;
+                const int to = DropGroup(moves[i], besideKing, farGroup);
                 if (!Contains(dropSquares, to)) {
                     dropSquares |= SquareBit(to);
                     dropFar[to] = far;
@@ -306,10 +322,11 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         const std::uint32_t nearThreshold = orNode ? thpn : thdn;
         // The sum counts the drops on one square by the largest number among them: a drop's
         // own threshold is where that largest would carry the sum to this node's threshold.
-        const std::uint32_t groupFar = summedTooFar           ? farMax
-                                       : moves[best].from < 0 ? dropFar[moves[best].to]
-                                       : orNode               ? probes[best].dn
-                                                              : probes[best].pn;
+        const std::uint32_t groupFar = summedTooFar ? farMax
+                                       : moves[best].from < 0
+                                           ? dropFar[DropGroup(moves[best], besideKing, farGroup)]
+                                       : orNode ? probes[best].dn
+                                                : probes[best].pn;
         // A threshold at the ceiling passes down whole: numbers summed round cycles can reach
         // the ceiling unsettled, and the search must then go on working on the other number.
         const std::uint32_t childNear =
