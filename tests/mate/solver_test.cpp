@@ -109,6 +109,17 @@ TEST(MateTable, ProofsAndDisproofsAreSharedAcrossHands) {
     EXPECT_EQ(table.Probe(cyclic, gold, 1).dn, 0u);
     EXPECT_TRUE(table.Probe(cyclic, gold, 1).pathDependent);
     EXPECT_NE(table.Probe(cyclic, gold, 2).dn, 0u);
+
+    // An unsettled board: with more in hand the attacker is no nearer a disproof, within the
+    // solve only and unless the look-up keeps to each hand's own numbers.
+    const std::uint64_t open = 0x0FEEDBEE00000001ULL;
+    MateProbe numbers{5, 40, 0, false, true};
+    table.Store(open, gold, numbers, 10, 1);
+    EXPECT_EQ(table.Probe(open, goldPawn, 1).dn, 40u);
+    EXPECT_FALSE(table.Probe(open, goldPawn, 1).found);
+    EXPECT_EQ(table.Probe(open, none, 1).dn, 1u);
+    EXPECT_EQ(table.Probe(open, goldPawn, 2).dn, 1u);
+    EXPECT_EQ(table.Probe(open, goldPawn, 1, ProbeMode{true, false}).dn, 1u);
 }
 
 // What one problem leaves in the table must hold for the next on the same board with other
