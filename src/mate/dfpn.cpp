@@ -243,11 +243,12 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
 
     // At the defender's node his drops away from his king count as one group all together:
     // such interpositions fail or hold much alike, whatever the square.
+    // (`farGroup` is the first such drop's square; when there is none it is never used.)
     SquareSet besideKing = ~SquareSet{0};
-    int farGroup = NoSquare;
+    int farGroup = 0;
     if (const int king = position.kingSquare[1 - attacker_]; !orNode && king != NoSquare) {
         besideKing = NeighbourSet[king];
-        for (int i = 0; i < count && farGroup == NoSquare; ++i)
+        for (int i = count - 1; i >= 0; --i)
             if (moves[i].from < 0 && !Contains(besideKing, moves[i].to)) farGroup = moves[i].to;
     }
 
