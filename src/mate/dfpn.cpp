@@ -92,11 +92,25 @@ Position OneDropPerSquare(const Position& position, int defender) {
     return reduced;
 }
 
-// The square by which a drop's number is grouped in the summed number: its own, or
-// `farGroup` when it lands outside `besideKing`.
-int DropGroup(const Move& drop, SquareSet besideKing, int farGroup) {
-    return Contains(besideKing, drop.to) ? drop.to : farGroup;
-}
+// How the defender's drops are grouped at his node: those on one square form a group, and
+// those away from his king one group all together, since such interpositions fail or hold much
+// alike whatever the square. `far` is the first such drop's square (never used when there is
+// none). At the attacker's node, or without a king, each square is its own group.
+struct DropGroups {
+    SquareSet besideKing = ~SquareSet{0};
+    int far = 0;
+
+    DropGroups(const Position& position, int defender, bool defenderNode, const Move* moves,
+               int count) {
+        const int king = position.kingSquare[defender];
+        if (!defenderNode || king == NoSquare) return;
+        besideKing = NeighbourSet[king];
+        for (int i = count - 1; i >= 0; --i)
+            if (moves[i].from < 0 && !Contains(besideKing, moves[i].to)) far = moves[i].to;
+    }
+    // The square that stands for a drop's group.
+    int Of(const Move& drop) const { return Contains(besideKing, drop.to) ? drop.to : far; }
+};
 
 // The defender is mated: the proof needs no piece in hand but those that keep blockers away.
 MateProbe MatedProof(const Position& position, int attacker, bool found) {
@@ -158,8 +172,8 @@ bool MateSolver::OnPath(std::uint64_t fullKey, int ply) const {
 
 // A child seen for the first time gets numbers from its own moves: a defender without a
 // reply is mated and an attacker without a check fails at once; otherwise the more replies
-// the defender has the harder the proof (interpositions on one square counted once), the
-// more checks the attacker has the harder the disproof.
+// the defender has the harder the proof (his drops counted by their groups, as the search sums
+// them), the more checks the attacker has the harder the disproof.
 void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key, Move* scratch) {
     const int count =
         orNode ? GenerateChecks(attacker_, child, scratch)
@@ -170,13 +184,14 @@ void MateSolver::FirstLook(const Position& child, bool orNode, std::uint64_t key
     } else if (orNode) {
         result = MateProbe{1, static_cast<std::uint32_t>(std::min(count, 8)), 0, false, true};
     } else {
+        const DropGroups groups(child, 1 - attacker_, true, scratch, count);
         SquareSet dropSquares = 0;
         int weight = 0;
         for (int i = 0; i < count; ++i) {
             if (scratch[i].from >= 0) {
                 ++weight;
-            } else if (!Contains(dropSquares, scratch[i].to)) {
-                dropSquares |= SquareBit(scratch[i].to);
+            } else if (const int group = groups.Of(scratch[i]); !Contains(dropSquares, group)) {
+                dropSquares |= SquareBit(group);
                 ++weight;
             }
         }
@@ -241,16 +256,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         }
     }
 
-    // At the defender's node his drops away from his king count as one group all together:
-    // such interpositions fail or hold much alike, whatever the square.
-    // (`farGroup` is the first such drop's square; when there is none it is never used.)
-    SquareSet besideKing = ~SquareSet{0};
-    int farGroup = 0;
-    if (const int king = position.kingSquare[1 - attacker_]; !orNode && king != NoSquare) {
-        besideKing = NeighbourSet[king];
-        for (int i = count - 1; i >= 0; --i)
-            if (moves[i].from < 0 && !Contains(besideKing, moves[i].to)) farGroup = moves[i].to;
-    }
+    const DropGroups groups(position, 1 - attacker_, !orNode, moves, count);
 
     for (;;) {
         // Gather the children: OR takes the smallest proof number and sums the disproof
@@ -276,7 +282,7 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
                 nearSecond = near;
             }
             if (moves[i].from < 0) {
-                const int to = DropGroup(moves[i], besideKing, farGroup);
+                const int to = groups.Of(moves[i]);
                 if (!Contains(dropSquares, to)) {
                     dropSquares |= SquareBit(to);
                     dropFar[to] = far;
@@ -323,11 +329,10 @@ MateProbe MateSolver::Mid(const Position& position, bool orNode, int ply, std::u
         const std::uint32_t nearThreshold = orNode ? thpn : thdn;
         // The sum counts the drops on one square by the largest number among them: a drop's
         // own threshold is where that largest would carry the sum to this node's threshold.
-        const std::uint32_t groupFar = summedTooFar ? farMax
-                                       : moves[best].from < 0
-                                           ? dropFar[DropGroup(moves[best], besideKing, farGroup)]
-                                       : orNode ? probes[best].dn
-                                                : probes[best].pn;
+        const std::uint32_t groupFar = summedTooFar           ? farMax
+                                       : moves[best].from < 0 ? dropFar[groups.Of(moves[best])]
+                                       : orNode               ? probes[best].dn
+                                                              : probes[best].pn;
         // A threshold at the ceiling passes down whole: numbers summed round cycles can reach
         // the ceiling unsettled, and the search must then go on working on the other number.
         const std::uint32_t childNear =

@@ -24,9 +24,17 @@ bool LeavesKingAttacked(int side, const Position& after, const Move& move, bool 
     return KingAttackedOn(side, after.board, k, move);
 }
 
+namespace {
+
+// The pseudo-legal list: evasions when `side` is in check, else every move.
+int GeneratePseudoMoves(int side, Position& position, bool inCheck, Move* out) {
+    return inCheck ? GenerateEvasions(side, position, out) : GenerateMoves(side, position, out);
+}
+
+}  // namespace
+
 int GenerateSearchMoves(int side, Position& position, Move* out) {
-    if (InCheckNow(side, position)) return GenerateEvasions(side, position, out);
-    return GenerateMoves(side, position, out);
+    return GeneratePseudoMoves(side, position, InCheckNow(side, position), out);
 }
 
 namespace {
@@ -76,8 +84,7 @@ int GenerateLegalMoves(int side, const Position& position, Move* out) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool evasions = InCheckNow(side, scratch);
-    const int count =
-        evasions ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, scratch, pseudo);
+    const int count = GeneratePseudoMoves(side, scratch, evasions, pseudo);
     int n = 0;
     for (int i = 0; i < count; ++i) {
         const Move& move = pseudo[i];
@@ -103,8 +110,7 @@ bool HasLegalMove(int side, const Position& position) {
     Move pseudo[MoveListSize];
     Position scratch = position;
     const bool inCheck = InCheckNow(side, scratch);
-    const int count =
-        inCheck ? GenerateEvasions(side, scratch, pseudo) : GenerateMoves(side, scratch, pseudo);
+    const int count = GeneratePseudoMoves(side, scratch, inCheck, pseudo);
     for (int i = 0; i < count; ++i)
         if (IsLegal(side, position, scratch.board, pseudo[i], inCheck)) return true;
     return false;
