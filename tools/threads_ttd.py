@@ -2,7 +2,8 @@
 """Measures what Threads buys: time to depth and depth in the fixed budget, through USI.
 
     tools/threads_ttd.py [--engine build/mirabel] [--threads 2] [--depth D] [--repeat 3]
-                         [--positions tools/threads_positions.txt] [--skip-ttd] [--skip-budget]
+                         [--positions tools/threads_positions.txt] [--hash MB]
+                         [--skip-ttd] [--skip-budget]
 
 Time to depth: for each position, "go depth D" with Threads=1 and with Threads=N, each run in a
 fresh engine (an empty table), alternating, the median of --repeat runs each. Without --depth, D
@@ -11,6 +12,8 @@ their ratio and the summed node counts, then the geometric mean of the ratios.
 
 Depth in the budget: plain "go" (the fixed 2.8 s) with 1 and with N threads on every position;
 prints the deepest finished iteration of each and the medians.
+
+--hash sets USI_Hash for every engine, whatever its thread count (default: the engine's own).
 
 Wall-clock figures need a quiet machine: run nothing else meanwhile.
 """
@@ -25,12 +28,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class Engine:
+    hash_megabytes = 0  # USI_Hash for every engine; 0 leaves the engine's default
+
     def __init__(self, path, threads):
         self.process = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         text=True, bufsize=1)
         self.send("usi")
         self.until("usiok")
         self.send(f"setoption name Threads value {threads}")
+        if Engine.hash_megabytes:
+            self.send(f"setoption name USI_Hash value {Engine.hash_megabytes}")
         self.send("isready")
         self.until("readyok")
 
@@ -144,9 +151,11 @@ def main():
     parser.add_argument("--depth", type=int, default=0, help="plies; 0: calibrated per position")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--positions", default=os.path.join(HERE, "threads_positions.txt"))
+    parser.add_argument("--hash", type=int, default=0, help="USI_Hash in MiB for every run")
     parser.add_argument("--skip-ttd", action="store_true")
     parser.add_argument("--skip-budget", action="store_true")
     args = parser.parse_args()
+    Engine.hash_megabytes = args.hash
     with open(args.positions) as file:
         positions = [line.strip() for line in file if line.strip() and not line.startswith("#")]
     if not args.skip_ttd:

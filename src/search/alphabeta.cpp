@@ -11,6 +11,10 @@ constexpr int ReducedScoreCeiling = 1000;
 // A check is extended only when its ordering score is above this: not when it loses its
 // exchange, nor when a quiet check drew the random part's lowest value with no history.
 constexpr int ExtendedCheckScoreFloor = 0;
+// In a group, the searches mark the nodes at least this deep as busy, and a node leaves a move
+// after its first for the end of its list while another search is in the move's position.
+constexpr int BusyMarkDepth = 3 * OnePly;
+constexpr int DeferredMax = 32;  // moves a node defers at most; the rest are searched at once
 
 // How far a late quiet move is reduced, from how rarely its squares caused a cutoff.
 int LateMoveReduction(const History& history, const Move& move) {
@@ -88,6 +92,12 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
         return slot.score;
     }
     const OrderingMoves known{slot.best, slot.previous, killer1[ply], killer2[ply], pv[ply][ply]};
+    const bool marked = group != nullptr && depth >= BusyMarkDepth;
+    const BusyMark busyMark(marked ? &group->busy : nullptr,
+                            marked ? BusyPositions::KeyOf(side, position.hashKey) : 0);
+    const bool deferring = group != nullptr && depth >= BusyMarkDepth + OnePly;
+    std::int16_t deferred[DeferredMax];
+    int deferredCount = 0;
 
     const Position snapshot = position;
     if (ply == 0) inCheck[0] = InCheckNow(side, position);
@@ -106,8 +116,11 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
     int bestScore = alpha - 1;
     int bestIndex = 0;
     bool first = true;
-    for (int i = 0; i < picker.Count(); ++i) {
-        const Move& move = picker.Pick(i, side, position);
+    // The moves in order, then those deferred because another search was in their position.
+    for (int step = 0; step < picker.Count() + deferredCount; ++step) {
+        const bool revisit = step >= picker.Count();
+        const int i = revisit ? deferred[step - picker.Count()] : step;
+        const Move& move = revisit ? picker.Picked(i) : picker.Pick(i, side, position);
         inCheck[ply + 1] = GivesCheck(side, position, move);
         const int reduction = first ? 0 : Reduction(move, depth - OnePly, ply);
         int childDepth = depth - OnePly - reduction;
@@ -117,6 +130,12 @@ int Search::AlphaBeta(int side, int alpha, int beta, int depth, int ply, bool no
             table.Prefetch(1 - side, static_cast<std::uint32_t>(position.hashKey));
         if (LeavesKingAttacked(side, position, move, inCheck[ply])) {
             position = snapshot;
+            continue;
+        }
+        if (deferring && !first && !revisit && deferredCount < DeferredMax &&
+            group->busy.Busy(BusyPositions::KeyOf(1 - side, position.hashKey))) {
+            position = snapshot;
+            deferred[deferredCount++] = static_cast<std::int16_t>(i);
             continue;
         }
         if (inCheck[ply + 1] && move.score > ExtendedCheckScoreFloor) childDepth += OnePly;

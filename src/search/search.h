@@ -17,6 +17,7 @@
 #include "movegen/movegen.h"
 #include "platform/platform.h"
 #include "position/position.h"
+#include "search/busy.h"
 #include "search/ordering.h"
 #include "search/picker.h"
 #include "search/table.h"
@@ -121,6 +122,7 @@ struct SearchGroupState {
     std::atomic<std::uint64_t> nodes{0};             // as far as each search has added its own
     std::atomic<int> deepest{0};  // plies of the deepest iteration any search has finished
     std::mutex results;  // guards each search's last finished iteration while the group runs
+    BusyPositions busy;  // the positions the searches are in the middle of
 };
 
 // The last iteration a search finished: its plies (0 when none finished), score and variation.
