@@ -144,5 +144,26 @@ TEST(ThreadsTable, ConcurrentWritersNeverLeaveAMixedEntryThatHits) {
     EXPECT_EQ(mixed.load(), 0);
 }
 
+// A position is busy while a mark for it lasts, for its side to move only; a search leaving a
+// slot that another position has taken over since leaves that one's mark alone.
+TEST(ThreadsBusy, APositionIsBusyWhileMarkedAndOnlyForItsSide) {
+    BusyPositions busy;
+    const std::uint64_t key = BusyPositions::KeyOf(0, 0x123456789ABCDEF0u);
+    EXPECT_NE(key, BusyPositions::KeyOf(1, 0x123456789ABCDEF0u));
+    {
+        const BusyMark mark(&busy, key);
+        EXPECT_TRUE(busy.Busy(key));
+        EXPECT_FALSE(busy.Busy(BusyPositions::KeyOf(1, 0x123456789ABCDEF0u)));
+    }
+    EXPECT_FALSE(busy.Busy(key));
+    const std::uint64_t sameSlot = key ^ 0x2;  // differs only in bits the slot index ignores
+    busy.Enter(key);
+    busy.Enter(sameSlot);
+    busy.Leave(key);
+    EXPECT_TRUE(busy.Busy(sameSlot));
+    const BusyMark none(nullptr, key);
+    EXPECT_FALSE(busy.Busy(key));
+}
+
 }  // namespace
 }  // namespace mirabel::test
