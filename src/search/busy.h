@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace mirabel {
@@ -25,15 +26,14 @@ class BusyPositions {
         SlotOf(key).compare_exchange_strong(expected, 0, std::memory_order_relaxed);
     }
     bool Busy(std::uint64_t key) const {
-        // Indexed by the key's high half: its low bit is always set.
-        return slots[(key >> 32) & (Slots - 1)].load(std::memory_order_relaxed) == key;
+        return slots[IndexOf(key)].load(std::memory_order_relaxed) == key;
     }
 
   private:
     std::array<std::atomic<std::uint64_t>, Slots> slots{};
-    std::atomic<std::uint64_t>& SlotOf(std::uint64_t key) {
-        return slots[(key >> 32) & (Slots - 1)];
-    }
+    // The key's high half picks the slot: its low bit is always set.
+    static std::size_t IndexOf(std::uint64_t key) { return (key >> 32) & (Slots - 1); }
+    std::atomic<std::uint64_t>& SlotOf(std::uint64_t key) { return slots[IndexOf(key)]; }
 };
 
 // Marks a search's position busy for as long as the search of it lasts; marks nothing when

@@ -161,8 +161,6 @@ TEST(ThreadsBusy, APositionIsBusyWhileMarkedAndOnlyForItsSide) {
     busy.Enter(sameSlot);
     busy.Leave(key);
     EXPECT_TRUE(busy.Busy(sameSlot));
-    const BusyMark none(nullptr, key);
-    EXPECT_FALSE(busy.Busy(key));
 }
 
 }  // namespace
