@@ -18,11 +18,12 @@ prints the deepest finished iteration of each (the median over the draws) and th
 
 --draws K: the search's move ordering has a random part whose sequence runs on from search to
 search, and the size of a tree at a fixed depth depends on it several-fold (one position's depth
-15 takes from 10 to 400 million nodes over eight sequences). A fresh engine's first search is one
+15 took from 10 to 416 million nodes over eight sequences). A fresh engine's first search is one
 draw of that lottery, and calibrating D on it picks a lucky one. With K > 1 every time is the
-median of K draws: draw r first searches the start position to depth r (moving the sequence on
-as an earlier move of a game would) and then starts a new game (an empty table), for one thread
-and for N alike; D is calibrated on the one-thread median. --cap stops a run after S seconds and
+median of K draws: draw 0 is a fresh engine's search, draw r > 0 first searches the start
+position to depth r (moving the sequence on as an earlier move of a game would) and then starts
+a new game (an empty table), for one thread and for N alike; D is calibrated on the one-thread
+median. --cap stops a run after S seconds and
 counts it as S (a median of three needs two runs past the cap to be changed by it).
 
 Wall-clock figures need a quiet machine: run nothing else meanwhile.
@@ -139,7 +140,8 @@ def calibrate(args, position):
 
 
 def time_to_depth(args, positions):
-    print(f"Time to depth, Threads={args.threads} against 1 (median of {args.repeat} runs of {args.draws} draws)")
+    print(f"Time to depth, Threads={args.threads} against 1 "
+          f"(median of {args.repeat} runs of {args.draws} draws)")
     print(f"{'pos':>3} {'depth':>5} {'t1 s':>7} {'tN s':>7} {'ratio':>6} {'nodes1':>10} {'nodesN':>10}")
     ratios = []
     for index, position in enumerate(positions, 1):
@@ -205,6 +207,8 @@ def main():
     Engine.hash_megabytes = args.hash
     with open(args.positions) as file:
         positions = [line.strip() for line in file if line.strip() and not line.startswith("#")]
+    if args.draws < 1:
+        parser.error("--draws must be at least 1")
     if args.depths and len(args.depths) != len(positions):
         parser.error(f"--depths names {len(args.depths)} depths for {len(positions)} positions")
     if not args.skip_ttd:
