@@ -179,8 +179,8 @@ def depth_in_budget(args, positions):
     for index, position in enumerate(positions, 1):
         row = []
         for threads in (1, args.threads):
-            finished = [deepest_finished(threads, run(args.engine, threads, position, "go", draw)[1])
-                        for draw in range(args.draws)]
+            finished = [deepest_finished(threads, run(args.engine, threads, position, "go", d)[1])
+                        for d in range(args.draws)]
             depths[threads].append(statistics.median(finished))
             row.append(depths[threads][-1])
         print(f"{index:>3} {row[0]:>3} {row[1]:>3}", flush=True)
