@@ -23,8 +23,8 @@ draw of that lottery, and calibrating D on it picks a lucky one. With K > 1 ever
 median of K draws: draw 0 is a fresh engine's search, draw r > 0 first searches the start
 position to depth r (moving the sequence on as an earlier move of a game would) and then starts
 a new game (an empty table), for one thread and for N alike; D is calibrated on the one-thread
-median. --cap stops a run after S seconds and
-counts it as S (a median of three needs two runs past the cap to be changed by it).
+median. --cap stops a run after S seconds and counts it as S (a median of three needs two runs
+past the cap to be changed by it).
 
 Wall-clock figures need a quiet machine: run nothing else meanwhile.
 """
